@@ -1,0 +1,47 @@
+// What the shell tells the plug-in host: task events, saves and reports, the
+// plug-in menu commands, and the host's own start-up and shutdown steps.
+//
+// Every notifier returns PLUGIN_NOT_AVAILABLE when no active plug-in handles
+// the event, otherwise the plug-in's own result, where 0 is a veto.
+#pragma once
+
+#include <cstdint>
+
+#ifndef PLUGIN_NOT_AVAILABLE
+#define PLUGIN_NOT_AVAILABLE 2031
+#endif
+
+// Before the add-task dialog opens: the plug-in may add a task itself.
+int32_t notify_add_task();
+// After the add-task dialog added `name` (ok 1) or failed to (ok 0).
+int32_t notify_task_added(const char* name, int32_t ok);
+// Before the task in slot `index` is removed.
+int32_t notify_remove_task(int32_t index);
+// After the task that stood in slot `index` was removed (ok 1) or not (ok 0).
+int32_t notify_task_removed(int32_t index, int32_t ok);
+// Before the task in slot `index` is reset; -1 for all tasks.
+int32_t notify_reset_task(int32_t index);
+// After the ledger started (`result` as ledger_start_task gave it) or
+// stopped (as ledger_stop_current gave it) the task in slot `index`.
+int32_t notify_task_started(int32_t index, int32_t result);
+int32_t notify_task_stopped(int32_t index, int32_t result);
+// On the main timer tick, before the profile is saved.
+int32_t notify_autosave();
+// Before the time report's file is chosen.
+int32_t notify_save_report();
+
+// Carries out a restart, then an unload, that the plug-in asked for.
+void plugin_timer_tick();
+// The plug-in menu commands (load, unload, configure, about).
+void plugin_command(unsigned command);
+// Loads and initialises the plug-in at `path`. Returns 1 when it is active,
+// 0 when its initialisation failed (the library is still loaded: the caller
+// tells the user and unloads it), -1 when it could not be loaded (the loader
+// has told the user why).
+int32_t activate_plugin(const char* path);
+// Releases the loaded plug-in library, if any.
+void unload_plugin();
+// At the end of the program: shuts the active plug-in down and unloads it.
+void plugin_shutdown();
+// Enables or greys the plug-in items of the tray menu `menu` (an HMENU).
+void update_plugin_menu(void* menu);

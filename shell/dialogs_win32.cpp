@@ -1,0 +1,161 @@
+// The small dialogs, the file picker and the boxes.
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "shell/resource.h"
+#include "shell/shell.h"
+#include "shell/shell_ui.h"
+
+static_assert(SHELL_MB_YESNO == MB_YESNO && SHELL_MB_ICONQUESTION == MB_ICONQUESTION &&
+              SHELL_MB_ICONWARNING == MB_ICONWARNING &&
+              SHELL_MB_ICONINFORMATION == MB_ICONINFORMATION &&
+              SHELL_MB_DEFBUTTON2 == MB_DEFBUTTON2 && SHELL_MB_TOPMOST == MB_TOPMOST &&
+              SHELL_IDYES == IDYES && SHELL_IDNO == IDNO && SHELL_IDOK == IDOK,
+              "the shell's box flags are Win32's");
+
+int ShowMessage(void* owner, const char* text, unsigned flags)
+{
+    return MessageBoxA(static_cast<HWND>(owner), text, ZENTRIK_CAPTION, flags);
+}
+
+void DestroyShellWindow(void* window)
+{
+    DestroyWindow(static_cast<HWND>(window));
+}
+
+// The name typed in the add-task dialog: at most 79 characters are taken.
+static char g_new_task_name[80];
+
+static INT_PTR add_task_ok(HWND dialog, WPARAM wparam)
+{
+    if (GetDlgItemTextA(dialog, IDC_ADD_NAME, g_new_task_name, sizeof g_new_task_name) == 0)
+        g_new_task_name[0] = '\0';
+    shell_add_named_task(g_new_task_name);
+    EndDialog(dialog, wparam);
+    return TRUE;
+}
+
+static INT_PTR CALLBACK add_task_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetFocus(GetDlgItem(dialog, IDC_ADD_NAME));
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wparam) == IDOK)
+            return add_task_ok(dialog, wparam);
+        if (LOWORD(wparam) == IDCANCEL) {
+            EndDialog(dialog, wparam);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void ShowAddTaskDialog(void* owner)
+{
+    DialogBoxParamA(static_cast<HINSTANCE>(g_shell.instance), MAKEINTRESOURCEA(IDD_ADD_TASK),
+                    static_cast<HWND>(owner), add_task_procedure, 0);
+}
+
+static INT_PTR CALLBACK about_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;  // the default button takes the focus
+    case WM_COMMAND:
+        if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)
+            EndDialog(dialog, LOWORD(wparam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void ShowAboutBox()
+{
+    DialogBoxParamA(static_cast<HINSTANCE>(g_shell.instance), MAKEINTRESOURCEA(IDD_ABOUT), nullptr,
+                    about_procedure, 0);
+}
+
+// The current drive and directory as "X:\dir", without a trailing backslash
+// except at the root.
+static std::string current_directory()
+{
+    char path[MAX_PATH];
+    DWORD size = GetCurrentDirectoryA(sizeof path, path);
+    return size > 0 && size < sizeof path ? std::string(path, size) : std::string();
+}
+
+char* ChooseTextFile(const char* folder)
+{
+    const std::string previous = current_directory();
+    char file[256] = "";
+    char title[256] = "";
+    static const char FILTER[] = "Text Files (*.txt)\0*.txt\0All (*.*)\0*.*\0";
+    OPENFILENAMEA request;
+    memset(&request, 0, sizeof request);
+    request.lStructSize = sizeof request;
+    request.hwndOwner = GetActiveWindow();
+    request.lpstrFilter = FILTER;
+    request.nFilterIndex = 1;
+    request.lpstrFile = file;
+    request.nMaxFile = sizeof file;
+    request.lpstrFileTitle = title;
+    request.nMaxFileTitle = sizeof title;
+    request.lpstrInitialDir = folder;
+    request.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN;
+    GetSaveFileNameA(&request);
+
+    std::string chosen;
+    if (file[0] != '\0') {
+        if (file[1] == ':') {
+            chosen = file;
+        } else {
+            // A relative name is taken from the folder the picker left current.
+            chosen = current_directory();
+            if (chosen.empty() || chosen.back() != '\\')
+                chosen += '\\';
+            chosen += file;
+        }
+    }
+    // The picker may have changed the current directory; the profile file's
+    // relative name must keep pointing where the program started.
+    if (!previous.empty())
+        SetCurrentDirectoryA(previous.c_str());
+    if (chosen.empty())
+        return nullptr;
+    char* result = new (std::nothrow) char[chosen.size() + 1];
+    if (result)
+        memcpy(result, chosen.c_str(), chosen.size() + 1);
+    return result;
+}
+
+void ShowErrorBox(int code, const char* text)
+{
+    std::string system_text;
+    if (code != 0) {
+        char* message = nullptr;
+        DWORD size = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM,
+                                    nullptr, static_cast<DWORD>(code),
+                                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                    reinterpret_cast<char*>(&message), 0, nullptr);
+        if (size > 0 && message)
+            system_text = message;
+        else
+            system_text = std::to_string(code);
+        if (message)
+            LocalFree(message);
+    }
+    std::string box = text ? text : "";
+    if (text && code != 0)
+        box += "\n";
+    if (!text || code != 0)
+        box += system_text;
+    MessageBoxA(nullptr, box.c_str(), ZENTRIK_CAPTION, MB_ICONINFORMATION | MB_OK);
+}
