@@ -28,7 +28,7 @@ static void start_task(int32_t index)
     } else if (started != 0) {
         // An index that names no task (-1, -2) starts nothing: show what the
         // ledger holds rather than a running state.
-        ledger_has_current() ? shell_tray_running() : shell_tray_idle();
+        shell_tray_match_ledger();
     }
     if (notify_task_started(index, started) == 0) {
         ledger_stop_current();
@@ -51,7 +51,7 @@ static void stop_current()
     if (notify_task_stopped(current, stopped) != 0)
         return;
     if (ledger_start_task(current) != 0)
-        shell_tray_running();
+        shell_tray_match_ledger();
 }
 
 static void reset_all(void* window, unsigned message, uintptr_t wparam, intptr_t lparam)
@@ -65,6 +65,10 @@ static void reset_all(void* window, unsigned message, uintptr_t wparam, intptr_t
         return;
     DispatchCommand(IDC_STOP, window, message, wparam, lparam);
     ledger_reset_all();
+    // Every task is stopped now. A plug-in that vetoed the stop above had the
+    // task started again, and the reset stopped it without clearing the
+    // current index: left so, every later start and stop would fail.
+    ledger_forget_current();
     shell_tray_idle();
 }
 

@@ -49,6 +49,15 @@ void shell_tray_running()
     TraySetIcon(IDI_RUNNING);
 }
 
+void shell_tray_match_ledger()
+{
+    const Plorvin* current = ledger_task_at(ledger_current_index());
+    if (current && task_is_running(current))
+        shell_tray_running();
+    else
+        shell_tray_idle();
+}
+
 void shell_apply_command_line(const char* command_line)
 {
     CommandLine options = shell_parse_command_line(command_line);

@@ -63,3 +63,5 @@ void shell_exit();
 // The two tray states: tip and icon.
 void shell_tray_idle();
 void shell_tray_running();
+// The state that matches the ledger: running while the current task runs.
+void shell_tray_match_ledger();

@@ -80,15 +80,17 @@ void taskmanager_toggle(TaskManagerView& view)
         int32_t stopped = ledger_stop_current();
         shell_tray_idle();
         if (notify_task_stopped(selection, stopped) == 0 && ledger_start_task(selection) != 0)
-            shell_tray_running();
+            shell_tray_match_ledger();
     } else {
         if (ledger_has_current()) {
             int32_t current = ledger_current_index();
             notify_task_stopped(current, ledger_stop_current());
         }
         int32_t started = ledger_start_task(selection);
+        // Not a running state when the ledger refused (-3: the current task
+        // could not be stopped): nothing runs then.
         if (started != 0)
-            shell_tray_running();
+            shell_tray_match_ledger();
         if (notify_task_started(selection, started) == 0) {
             ledger_stop_current();
             ledger_forget_current();

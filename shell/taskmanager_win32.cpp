@@ -12,25 +12,41 @@ static const UINT_PTR TIMER_ID = 397;
 static const UINT WM_REFRESH_LIST = 398;
 static const UINT WM_REFRESH_TIMES = 399;
 
+// The view and what of it the controls show now.
 struct TaskManagerDialog {
     TaskManagerView view;
-    unsigned shown_list_version = 0;
+    TaskManagerView shown;
 };
 
+static void show_text(HWND dialog, int id, const std::string& text, std::string& shown)
+{
+    if (text != shown) {
+        shown = text;
+        SetDlgItemTextA(dialog, id, text.c_str());
+    }
+}
+
+// Copies what changed into the controls. Only what changed: setting an edit
+// control's text sends the dialog a WM_COMMAND (EN_CHANGE), which would
+// come back here.
 static void show(HWND dialog, TaskManagerDialog& data)
 {
     const TaskManagerView& view = data.view;
-    if (data.shown_list_version != view.list_version) {
-        data.shown_list_version = view.list_version;
+    TaskManagerView& shown = data.shown;
+    if (shown.list_version != view.list_version) {
+        shown.list_version = view.list_version;
         HWND list = GetDlgItem(dialog, IDC_TM_LIST);
         SendMessageA(list, LB_RESETCONTENT, 0, 0);
         for (const std::string& item : view.items)
             SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
     }
-    for (int button : {IDC_TM_TOGGLE, IDC_TM_RESET, IDC_TM_DELETE})
-        EnableWindow(GetDlgItem(dialog, button), view.task_buttons);
-    SetDlgItemTextA(dialog, IDC_TM_TASK_TIME, view.task_time.c_str());
-    SetDlgItemTextA(dialog, IDC_TM_TOTAL_TIME, view.total_time.c_str());
+    if (shown.task_buttons != view.task_buttons) {
+        shown.task_buttons = view.task_buttons;
+        for (int button : {IDC_TM_TOGGLE, IDC_TM_RESET, IDC_TM_DELETE})
+            EnableWindow(GetDlgItem(dialog, button), view.task_buttons);
+    }
+    show_text(dialog, IDC_TM_TASK_TIME, view.task_time, shown.task_time);
+    show_text(dialog, IDC_TM_TOTAL_TIME, view.total_time, shown.total_time);
 }
 
 static void on_selection(HWND dialog, TaskManagerView& view)
@@ -76,6 +92,8 @@ static INT_PTR CALLBACK task_manager_procedure(HWND dialog, UINT message, WPARAM
         return FALSE;
     switch (message) {
     case WM_INITDIALOG:
+        // The buttons start enabled in the template.
+        data->shown.task_buttons = true;
         task_manager_procedure(dialog, WM_REFRESH_LIST, 0, 0);
         task_manager_procedure(dialog, WM_REFRESH_TIMES, 0, 0);
         SetTimer(dialog, TIMER_ID, 1000, nullptr);

@@ -1,0 +1,307 @@
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "ledger/ledger.h"
+#include "shell/shell.h"
+#include "shell/shell_ui.h"
+#include "shell/traymenu.h"
+#include "tests/support/recording_shell.h"
+#include "tests/support/tempdir.h"
+
+namespace {
+
+using ShellTest = ShellFixture;
+
+// A fresh directory made current for one test: the profile's name is
+// relative.
+struct CurrentDirScope {
+    CurrentDirScope() : previous(std::filesystem::current_path()) { std::filesystem::current_path(dir.path); }
+    ~CurrentDirScope() { std::filesystem::current_path(previous); }
+    TempDir dir;
+    std::filesystem::path previous;
+};
+
+TEST(CommandLine, FindsTheOptionsAnywhere)
+{
+    const std::string p300(300, 'p');
+    struct Case {
+        std::string text;
+        bool process_list;
+        bool has_plugin;
+        std::string path;
+    } cases[] = {
+        {"", false, false, ""},
+        {"--processlist", true, false, ""},
+        {"x --processlistx", true, false, ""},
+        {"--processList", false, false, ""},  // case-sensitive
+        {"--plugin", false, false, ""},       // at the very end
+        {"--plugin ", false, false, ""},      // followed by one character only
+        {"--plugin=", false, false, ""},
+        {"--plugin x", false, true, "x"},
+        {"--plugin C:\\p\\a.dll", false, true, "C:\\p\\a.dll"},
+        {"--plugin=a.dll", false, true, "a.dll"},
+        {"x--pluginXa.dll", false, true, "a.dll"},  // any separator
+        {"--plugin  a.dll", false, true, " a.dll"},
+        {"--PLUGIN a.dll", false, false, ""},
+        {"--plugin \"C:\\My Plugins\\a.dll\" --processlist", true, true, "C:\\My Plugins\\a.dll"},
+        {"--processlist --plugin a.dll", true, true, "a.dll"},
+        {"--plugin a.dll --processlist", true, true, "a.dll"},
+        {"--plugin a.dll.dll", false, true, "a.dll"},
+        {"--plugin a.dll --plugin b.dll", false, true, "a.dll"},
+        {"--plugin A.DLL", false, true, "A.DLL"},
+        // Not cut: the rest, quote and later options included, is the path,
+        // and the option inside it still counts.
+        {"--plugin \"A.DLL\" --processlist", true, true, "A.DLL\" --processlist"},
+        {"--plugin " + p300, false, true, p300.substr(0, 255)},
+        {"--plugin \"" + p300 + ".dll\"", false, true, p300.substr(0, 255)},
+        {"--plugin " + p300.substr(0, 240) + ".dll --processlist", true, true, p300.substr(0, 240) + ".dll"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        CommandLine options = shell_parse_command_line(c.text.c_str());
+        EXPECT_EQ(options.process_list, c.process_list);
+        EXPECT_EQ(options.has_plugin, c.has_plugin);
+        EXPECT_EQ(options.plugin_path, c.path);
+    }
+    CommandLine none = shell_parse_command_line(nullptr);
+    EXPECT_FALSE(none.process_list || none.has_plugin);
+}
+
+TEST_F(ShellTest, CommandLineActivatesThePluginAndUnloadsItWhenItsInitFails)
+{
+    struct Case {
+        const char* text;
+        int32_t activated;
+        Events events;
+        int process_list;
+    } cases[] = {
+        {"--processlist", 1, {}, 1},
+        {"--plugin a.dll", 1, {"activate 'a.dll'"}, 0},
+        {"--plugin a.dll", -1, {"activate 'a.dll'"}, 0},  // the loader told the user
+        {"--plugin a.dll --processlist", 0,
+         {"activate 'a.dll'", "box owner=none 'Echec de l'initialisation du plug-in !' flags=0x30",
+          "unload_plugin"},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.text << " " << c.activated);
+        recorder_reset();
+        g_shell.process_list_option = 0;
+        rec.activate_result = c.activated;
+        shell_apply_command_line(c.text);
+        EXPECT_EQ(rec.events, c.events);
+        EXPECT_EQ(g_shell.process_list_option, c.process_list);
+    }
+}
+
+TEST_F(ShellTest, AddNamedTaskTellsThePluginAndShowsAFailure)
+{
+    const char* failure = "error 0 'Echec de l'ajout de la tâche.'";
+    struct Case {
+        const char* name;
+        int32_t told;
+        Events events;
+        int32_t task_count;
+    } cases[] = {
+        {"Delta", PLUGIN_NOT_AVAILABLE, {"notify_task_added('Delta', 1) current=-1"}, 3},
+        {"Delta", 1, {"notify_task_added('Delta', 1) current=-1"}, 3},
+        {"", PLUGIN_NOT_AVAILABLE, {"notify_task_added('', 1) current=-1"}, 3},
+        {"Alpha", PLUGIN_NOT_AVAILABLE, {"notify_task_added('Alpha', 1) current=-1"}, 2},  // found, not added
+        {"Delta", 0, {"notify_task_added('Delta', 1) current=-1", failure}, 3},  // added, yet shown as failed
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "'" << c.name << "' " << c.told);
+        ledger_clear();
+        ledger_add_task("Alpha", 10);
+        ledger_add_task("Beta", 20);
+        recorder_reset();
+        rec.results["notify_task_added"] = c.told;
+        shell_add_named_task(c.name);
+        EXPECT_EQ(rec.events, c.events);
+        EXPECT_EQ(ledger_task_count(), c.task_count);
+        EXPECT_EQ(task_elapsed(ledger_task_at(ledger_find_task("Alpha"))), 10);
+    }
+    // The empty name got the default one.
+    ledger_clear();
+    shell_add_named_task("");
+    EXPECT_TRUE(std::string(task_name(ledger_task_at(0))).starts_with("tâche #"));
+}
+
+// The save lags one tick behind the ledger: it happens on a tick when a task
+// was current at the end of the previous one.
+TEST_F(ShellTest, TimerTickSavesWhileATaskWasCurrentAtThePreviousTick)
+{
+    CurrentDirScope cwd;
+    ledger_add_task("Alpha", 100);
+    struct Step {
+        const char* what;
+        std::function<void()> before;
+        Events events;
+        int32_t saved_seconds;  // -1: no file
+    } steps[] = {
+        {"nothing ran", [] {}, {"plugin_timer_tick"}, -1},
+        {"a task starts", [] { ledger_start_task(0); }, {"plugin_timer_tick"}, -1},
+        {"it was current", [] {}, {"plugin_timer_tick", "notify_autosave() current=0"}, 140},
+        {"it stops", [] { ledger_stop_current(); }, {"plugin_timer_tick", "notify_autosave() current=-1"}, 140},
+        {"it stopped before the last tick", [] {}, {"plugin_timer_tick"}, -1},
+        {"started and stopped between ticks", [] { ledger_start_task(0); ledger_stop_current(); },
+         {"plugin_timer_tick"}, -1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        recorder_reset();
+        std::filesystem::remove(ZENTRIK_PROFILE);
+        step.before();
+        clock.advance(20);
+        shell_timer_tick();
+        EXPECT_EQ(rec.events, step.events);
+        std::string profile = read_bytes(ZENTRIK_PROFILE);
+        if (step.saved_seconds < 0)
+            EXPECT_EQ(profile, "<missing>");
+        else
+            EXPECT_NE(profile.find("\r\r\n0\tAlpha\t" + std::to_string(step.saved_seconds) + "\r\r\n"),
+                      std::string::npos)
+                << profile;
+    }
+}
+
+TEST_F(ShellTest, TimerTickSavesOnlyWhenThePluginAgrees)
+{
+    CurrentDirScope cwd;
+    struct Case {
+        int32_t allowed;
+        bool saved;
+    } cases[] = {{1, true}, {PLUGIN_NOT_AVAILABLE, true}, {0, false}, {2, false}};
+    ledger_start_task(ledger_add_task("Alpha", 0));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.allowed);
+        std::filesystem::remove(ZENTRIK_PROFILE);
+        recorder_reset();
+        rec.results["notify_autosave"] = c.allowed;
+        g_shell.was_running = 1;
+        shell_timer_tick();
+        EXPECT_EQ(rec.events, (Events{"plugin_timer_tick", "notify_autosave() current=0"}));
+        EXPECT_EQ(std::filesystem::exists(ZENTRIK_PROFILE), c.saved);
+        EXPECT_EQ(g_shell.was_running, 1);
+    }
+}
+
+TEST_F(ShellTest, ExitSavesTheLiveTimeThenEmptiesTheLedger)
+{
+    CurrentDirScope cwd;
+    ledger_add_task("Mail", 60);
+    ledger_start_task(ledger_add_task("Client A", 3700));
+    clock.advance(25);
+    shell_exit();
+    EXPECT_EQ(read_bytes(ZENTRIK_PROFILE),
+              "# Plorvin - UserProfile (DO NOT EDIT)\r\r\n# ---------------------------------------\r\r\n\r\r\n"
+              "0\tClient_A\t3725\r\r\n1\tMail\t60\r\r\n\r\r\n\r\r\n# --------------------------\r\r\n");
+    EXPECT_EQ(ledger_slot_count(), 0);
+    EXPECT_EQ(ledger_current_index(), -1);
+    EXPECT_EQ(rec.events, Events{});  // no stop notification
+}
+
+using TrayMenuTest = ShellFixture;
+
+TEST_F(TrayMenuTest, LabelsShowTheLiveTimesAndTheRunningTask)
+{
+    ledger_add_task("Alpha", 100);
+    ledger_add_task("Beta", 90061);
+    ledger_add_task("Gamma", 3725);
+    ledger_add_task("Delta", 0);
+    ledger_remove_task(ledger_find_task("Delta"));  // its id is not reused
+    ledger_start_task(ledger_find_task("Beta"));
+    clock.advance(4);
+    TrayMenuPlan plan = traymenu_plan();
+    ASSERT_EQ(plan.tasks.size(), 3u);
+    struct Want {
+        unsigned id;
+        const char* label;
+        bool checked;
+    } want[] = {
+        {11002, "Alpha - [0h 1m 40s]", false},
+        {11003, "Beta - [25h 1m 5s]", true},  // hours not reduced
+        {11005, "Gamma - [1h 2m 5s]", false},
+    };
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(plan.tasks[i].id, want[i].id);
+        EXPECT_EQ(plan.tasks[i].label, want[i].label);
+        EXPECT_EQ(plan.tasks[i].checked, want[i].checked);
+        EXPECT_FALSE(plan.tasks[i].column_break);
+    }
+    EXPECT_EQ(rec.events, Events{});
+}
+
+TEST_F(TrayMenuTest, EveryTwentiethSlotStartsAColumn)
+{
+    for (int i = 0; i < 45; ++i)
+        ledger_add_task(("T" + std::to_string(100 + i)).c_str(), 0);
+    ledger_remove_task(3);  // gaps do not move the breaks: they count slots
+    TrayMenuPlan plan = traymenu_plan();
+    ASSERT_EQ(plan.tasks.size(), 44u);
+    std::string breaks;
+    for (const TrayMenuTask& task : plan.tasks) {
+        if (task.column_break)
+            breaks += std::to_string(task.id - 11002) + " ";
+    }
+    EXPECT_EQ(breaks, "19 39 ");
+}
+
+TEST_F(TrayMenuTest, GreysWhatTheLedgerCannotServe)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> setup;
+        size_t tasks;
+        bool no_slots, stop_enabled, tasks_enabled;
+    } cases[] = {
+        {"empty ledger", [] {}, 0, true, false, false},
+        {"every task removed",
+         [] {
+             ledger_add_task("A", 0);
+             ledger_add_task("B", 0);
+             ledger_remove_task(0);
+             ledger_remove_task(1);
+         },
+         0, false, false, false},
+        {"tasks, none current", [] { ledger_add_task("A", 0); }, 1, false, false, true},
+        {"a task current", [] { ledger_start_task(ledger_add_task("A", 0)); }, 1, false, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ledger_clear();
+        c.setup();
+        TrayMenuPlan plan = traymenu_plan();
+        EXPECT_EQ(plan.tasks.size(), c.tasks);
+        EXPECT_EQ(plan.no_slots, c.no_slots);
+        EXPECT_EQ(plan.stop_enabled, c.stop_enabled);
+        EXPECT_EQ(plan.tasks_enabled, c.tasks_enabled);
+    }
+}
+
+TEST_F(TrayMenuTest, LabelsAreCutTo511Characters)
+{
+    struct Case {
+        size_t name_length;
+        std::string label_end;
+    } cases[] = {
+        {498, "n - [0h 0m 0s]"},  // 511 exactly
+        {499, "n - [0h 0m 0s"},
+        {505, "nnnnn - [0h"},
+        {600, "nnnnnnnnnnnnn"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name_length);
+        ledger_clear();
+        ledger_add_task(std::string(c.name_length, 'n').c_str(), 0);
+        TrayMenuPlan plan = traymenu_plan();
+        ASSERT_EQ(plan.tasks.size(), 1u);
+        EXPECT_EQ(plan.tasks[0].label.size(), 511u);
+        EXPECT_TRUE(plan.tasks[0].label.ends_with(c.label_end)) << plan.tasks[0].label.substr(490);
+    }
+}
+
+}  // namespace
