@@ -7,9 +7,7 @@
 
 #include <cstdint>
 
-#ifndef PLUGIN_NOT_AVAILABLE
-#define PLUGIN_NOT_AVAILABLE 2031
-#endif
+#include "pluginhost/vorn_plugin.h"
 
 // Before the add-task dialog opens: the plug-in may add a task itself.
 int32_t notify_add_task();
@@ -32,15 +30,19 @@ int32_t notify_save_report();
 
 // Carries out a restart, then an unload, that the plug-in asked for.
 void plugin_timer_tick();
-// The plug-in menu commands (load, unload, configure, about).
-void plugin_command(unsigned command);
-// Loads and initialises the plug-in at `path`. Returns 1 when it is active,
-// 0 when its initialisation failed (the library is still loaded: the caller
-// tells the user and unloads it), -1 when it could not be loaded (the loader
-// has told the user why).
+// The plug-in menu commands 4093 to 4099 (load, activate the remembered
+// file, unload after asking, shut down and unload, configure, about).
+// Returns 1 when a shutdown and unload was done, else 0.
+int32_t plugin_command(unsigned command);
+// Loads and initialises the plug-in at `path` and remembers the path.
+// Returns the initialisation's result (non-zero: the plug-in is active), or
+// 0 when it could not be loaded or its initialisation failed; the user has
+// been told why and the library is released.
 int32_t activate_plugin(const char* path);
-// Releases the loaded plug-in library, if any.
-void unload_plugin();
+// Releases the loaded plug-in library, if any: at once, or, while one of its
+// entry points runs, as soon as the outermost has returned. Returns 1 when a
+// library was (or will be) released, else 0.
+int32_t unload_plugin();
 // At the end of the program: shuts the active plug-in down and unloads it.
 void plugin_shutdown();
 // Enables or greys the plug-in items of the tray menu `menu` (an HMENU).

@@ -3,6 +3,7 @@
 #include "ledger/ledger.h"
 #include "ledger/report.h"
 #include "pluginhost/notify.h"
+#include "processes/process_list.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
 #include "shell/shell_ui.h"
@@ -132,7 +133,13 @@ int DispatchCommand(unsigned id, void* window, unsigned message, uintptr_t wpara
         quit(window);
         return 0;
     }
-    if (id >= IDC_NO_TASK && id <= 11999)
+    if (id >= IDC_NO_TASK && id <= 11999) {
         start_task(static_cast<int32_t>(id) - IDC_TASK_FIRST);
+    } else if (id >= IDC_PROCESS_FIRST && id <= 3049 && g_shell.process_list_option) {
+        // The list is still the one the menu showed: the tray clears it only
+        // after this command. No question and no message, whatever happens.
+        if (const ProcItemStruct* process = process_list_entry(static_cast<int32_t>(id) - IDC_PROCESS_FIRST))
+            process_terminate(process->pid, 9);
+    }
     return 0;
 }

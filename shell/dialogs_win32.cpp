@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "shell/filepicker.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
 #include "shell/shell_ui.h"
@@ -83,7 +84,7 @@ void ShowAboutBox()
                     about_procedure, 0);
 }
 
-// The current drive and directory as "X:\dir", without a trailing backslash
+// The current drive and directory as "X:\\dir", without a trailing backslash
 // except at the root.
 static std::string current_directory()
 {
@@ -92,40 +93,43 @@ static std::string current_directory()
     return size > 0 && size < sizeof path ? std::string(path, size) : std::string();
 }
 
-char* ChooseTextFile(const char* folder)
+char* RunFilePicker(bool save, const char* filter, const char* folder, unsigned long flags)
 {
     const std::string previous = current_directory();
     char file[256] = "";
     char title[256] = "";
-    static const char FILTER[] = "Text Files (*.txt)\0*.txt\0All (*.*)\0*.*\0";
     OPENFILENAMEA request;
     memset(&request, 0, sizeof request);
     request.lStructSize = sizeof request;
     request.hwndOwner = GetActiveWindow();
-    request.lpstrFilter = FILTER;
+    request.lpstrFilter = filter;
     request.nFilterIndex = 1;
     request.lpstrFile = file;
     request.nMaxFile = sizeof file;
     request.lpstrFileTitle = title;
     request.nMaxFileTitle = sizeof title;
     request.lpstrInitialDir = folder;
-    request.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT | OFN_NOREADONLYRETURN;
-    GetSaveFileNameA(&request);
+    request.Flags = flags;
+    // The result is not examined: after a cancel or a failure the name
+    // buffer is still empty.
+    if (save)
+        GetSaveFileNameA(&request);
+    else
+        GetOpenFileNameA(&request);
 
     std::string chosen;
-    if (file[0] != '\0') {
-        if (file[1] == ':') {
-            chosen = file;
-        } else {
-            // A relative name is taken from the folder the picker left current.
-            chosen = current_directory();
-            if (chosen.empty() || chosen.back() != '\\')
-                chosen += '\\';
-            chosen += file;
-        }
+    if (file[1] == ':') {
+        chosen = file;
+    } else if (file[0] != '\0') {
+        // A relative name is taken from the folder the picker left current.
+        chosen = current_directory();
+        if (chosen.empty() || chosen.back() != '\\')
+            chosen += '\\';
+        chosen += file;
     }
-    // The picker may have changed the current directory; the profile file's
-    // relative name must keep pointing where the program started.
+    // The picker may have changed the current directory; the relative names
+    // of the profile and the plug-in's settings must keep pointing where the
+    // program started.
     if (!previous.empty())
         SetCurrentDirectoryA(previous.c_str());
     if (chosen.empty())
@@ -134,6 +138,13 @@ char* ChooseTextFile(const char* folder)
     if (result)
         memcpy(result, chosen.c_str(), chosen.size() + 1);
     return result;
+}
+
+char* ChooseTextFile(const char* folder)
+{
+    return RunFilePicker(true, "Text Files (*.txt)\0*.txt\0All (*.*)\0*.*\0", folder,
+                         OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_CREATEPROMPT |
+                             OFN_NOREADONLYRETURN);
 }
 
 void ShowErrorBox(int code, const char* text)

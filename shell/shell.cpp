@@ -62,10 +62,8 @@ void shell_apply_command_line(const char* command_line)
 {
     CommandLine options = shell_parse_command_line(command_line);
     g_shell.process_list_option = options.process_list;
-    if (options.has_plugin && activate_plugin(options.plugin_path.c_str()) == 0) {
-        ShowMessage(nullptr, "Echec de l'initialisation du plug-in !", SHELL_MB_ICONWARNING);
-        unload_plugin();
-    }
+    if (options.has_plugin)
+        activate_plugin(options.plugin_path.c_str());
 }
 
 void shell_add_named_task(const char* name)

@@ -41,7 +41,7 @@ struct CommandLine {
 CommandLine shell_parse_command_line(const char* text);
 
 // Takes the options of the command line: the process list, and the plug-in
-// to activate (a failed initialisation is told and the library unloaded).
+// to activate.
 void shell_apply_command_line(const char* command_line);
 
 // The add-task dialog's OK: adds `name` (an empty one gets the default name,

@@ -6,6 +6,8 @@
 #include <new>
 
 #include "pluginhost/notify.h"
+#include "processes/process_list.h"
+#include "processes/process_menu.h"
 #include "shell/commands.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
@@ -150,9 +152,14 @@ HMENU BuildTrayMenu(HMENU* popup)
         grey(*popup, IDC_NO_TASK);
     else
         RemoveMenu(*popup, IDC_NO_TASK, MF_BYCOMMAND);
-    // The process list comes with the process list option only.
-    if (!g_shell.process_list_option)
+    // The process list comes with the process list option only; it lives
+    // until the chosen command was carried out (ShowTrayMenu clears it).
+    if (g_shell.process_list_option) {
+        process_list_fill_menu(*popup);
+        RemoveMenu(*popup, IDC_PROCESS_EMPTY, MF_BYCOMMAND);
+    } else {
         RemoveMenu(*popup, IDC_PROCESS_MENU, MF_BYCOMMAND);
+    }
     update_plugin_menu(*popup);
     if (!plan.stop_enabled)
         grey(*popup, IDC_STOP);
@@ -182,5 +189,7 @@ int ShowTrayMenu(HINSTANCE, HWND window, UINT message, WPARAM wparam, LPARAM lpa
     // ...and the next click would not open it again without this message.
     PostMessageA(window, WM_NULL, 0, 0);
     DestroyMenu(menu);
+    if (g_shell.process_list_option)
+        process_list_clear();
     return 0;
 }

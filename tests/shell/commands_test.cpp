@@ -7,6 +7,7 @@
 #include "shell/resource.h"
 #include "shell/shell.h"
 #include "shell/shell_ui.h"
+#include "tests/processes/fake_sources.h"
 #include "tests/support/recording_shell.h"
 #include "tests/support/tempdir.h"
 
@@ -275,6 +276,33 @@ TEST_F(CommandsTest, ResetAllAfterAVetoedStopLeavesNoTaskCurrent)
     dispatch(IDC_TASK_FIRST + 1);
     EXPECT_TRUE(runs(1));
     EXPECT_EQ(ledger_current_index(), 1);
+}
+
+TEST_F(CommandsTest, ProcessItemsTerminateTheListedProcessWithExitCode9)
+{
+    fake_sources_reset();
+    g_fake_psapi.processes = {{40, "svchost.exe"}, {41, "Explorer.EXE"}, {42, "acrobat.exe"}};
+    process_list_refresh_from(fake_sources);
+    process_list_sort();
+    struct Case {
+        int option;
+        unsigned id;
+        Events events;
+    } cases[] = {
+        {1, IDC_PROCESS_FIRST, {"terminate 42 9"}},      // acrobat.exe sorts first
+        {1, IDC_PROCESS_FIRST + 2, {"terminate 40 9"}},  // svchost.exe last
+        {1, IDC_PROCESS_FIRST + 3, {}},                  // no such entry
+        {1, 3050, {}},                                   // beyond the process ids
+        {0, IDC_PROCESS_FIRST, {}},                      // without the option
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        rec.events.clear();
+        g_shell.process_list_option = c.option;
+        dispatch(c.id);
+        EXPECT_EQ(rec.events, c.events);
+    }
+    process_list_clear();
 }
 
 TEST_F(CommandsTest, ReportShowsTheSavingIconUntilThePickerCloses)

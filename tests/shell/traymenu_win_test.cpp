@@ -154,13 +154,18 @@ TEST_F(TrayMenuTest, FortyFiveTasksInThreeColumnsWithTheRunningOneChecked)
     EXPECT_FALSE(greyed(popup, IDC_REPORT));
 }
 
-TEST_F(TrayMenuTest, ProcessListOptionKeepsTheProcessSubmenu)
+TEST_F(TrayMenuTest, ProcessListOptionListsTheProcesses)
 {
     g_shell.process_list_option = 1;
     build();
     HMENU processes = submenu_of(popup, IDC_PROCESS_MENU);
     ASSERT_NE(processes, nullptr);
     EXPECT_EQ(item_at(processes, 0).text, "Terminer...");
+    EXPECT_TRUE(item_at(processes, 1).type & MFT_SEPARATOR);
+    // The machine's processes follow, and "vide" is gone.
+    EXPECT_EQ(GetMenuState(processes, IDC_PROCESS_EMPTY, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_GT(GetMenuItemCount(processes), 2);
+    EXPECT_EQ(item_at(processes, 2).id, static_cast<UINT>(IDC_PROCESS_FIRST));
 }
 
 TEST_F(TrayMenuTest, NoMenuWhileAModalWindowIsUp)

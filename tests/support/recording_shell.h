@@ -1,7 +1,7 @@
 // A stand-in for the window side (shell/shell_ui.h) and the plug-in host
 // (pluginhost/notify.h): every call appends one line to an event log and
-// answers what the test scripted. Linked in place of shell/*_win32.cpp and
-// pluginhost/notify.cpp.
+// answers what the test scripted. Linked in place of shell/*_win32.cpp
+// (recording_shell.cpp) and of the plug-in host (recording_notify.cpp).
 //
 // Lines, one per call:
 //   box owner=<window> '<text>' flags=0x<flags>     ShowMessage
@@ -46,8 +46,6 @@ struct Recorder {
     std::map<std::string, int32_t> results;
     // What ChooseTextFile returns; nothing is a cancelled picker.
     std::optional<std::string> chosen_path;
-    // What activate_plugin returns.
-    int32_t activate_result = -1;
     // Run inside a call, after its line was logged, by the line's first word
     // ("box", "dialog", "about", "choose", "destroy", "error", ...) or, for
     // dialogs, "dialog add" and "dialog taskmanager".
@@ -55,6 +53,11 @@ struct Recorder {
 };
 
 extern Recorder g_recorder;
+
+// Logs `line` and runs what the test scripted for it.
+void record(const std::string& line);
+// `text` in single quotes, or "(none)" for nullptr.
+std::string quoted(const char* text);
 
 // Stands for the task manager dialog's window.
 extern char RECORDED_TASK_MANAGER[1];
