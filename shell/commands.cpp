@@ -133,7 +133,7 @@ int DispatchCommand(unsigned id, void* window, unsigned message, uintptr_t wpara
         quit(window);
         return 0;
     }
-    if (id >= IDC_NO_TASK && id <= 11999) {
+    if (id >= IDC_NO_TASK && id <= IDC_TASK_LAST) {
         start_task(static_cast<int32_t>(id) - IDC_TASK_FIRST);
     } else if (id >= IDC_PROCESS_FIRST && id <= 3049 && g_shell.process_list_option) {
         // The list is still the one the menu showed: the tray clears it only

@@ -28,6 +28,7 @@
 #define IDC_ADD_TASK 11000
 #define IDC_NO_TASK 11001
 #define IDC_TASK_FIRST 11002
+#define IDC_TASK_LAST 11999   // the next id is IDC_STOP
 #define IDC_STOP 12000
 #define IDC_RESET_ALL 13000
 #define IDC_REPORT 14000

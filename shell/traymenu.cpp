@@ -1,5 +1,7 @@
 #include "shell/traymenu.h"
 
+#include <algorithm>
+
 #include "ledger/ledger.h"
 #include "shell/duration.h"
 #include "shell/resource.h"
@@ -9,7 +11,11 @@ static const size_t LABEL_MAX = 511;
 TrayMenuPlan traymenu_plan()
 {
     TrayMenuPlan plan;
-    for (int32_t i = 0; i < ledger_slot_count(); ++i) {
+    // A task's item id is 11002 + its slot; from slot 998 on the ids would be
+    // those of the menu's own commands (12000 stop, 13000 reset all, 14000
+    // the report, 15000 quit), so those tasks are left to the task manager.
+    int32_t shown = std::min<int32_t>(ledger_slot_count(), IDC_TASK_LAST - IDC_TASK_FIRST + 1);
+    for (int32_t i = 0; i < shown; ++i) {
         const Plorvin* task = ledger_task_at(i);
         if (!task)
             continue;

@@ -5,7 +5,7 @@
 #include <vector>
 
 struct TrayMenuTask {
-    unsigned id;          // 11002 + slot index
+    unsigned id;          // 11002 + slot index, up to 11999 (slot 997)
     std::string label;    // "name - [<h>h <m>m <s>s]", at most 511 characters
     bool checked;         // the task runs
     bool column_break;    // starts a new column (every 20th slot)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ledger/ledger.h"
+#include "shell/resource.h"
 #include "shell/shell.h"
 #include "shell/shell_ui.h"
 #include "shell/traymenu.h"
@@ -276,6 +277,21 @@ TEST_F(TrayMenuTest, GreysWhatTheLedgerCannotServe)
         EXPECT_EQ(plan.stop_enabled, c.stop_enabled);
         EXPECT_EQ(plan.tasks_enabled, c.tasks_enabled);
     }
+}
+
+// Item ids are 11002 + slot: the item of slot 998 would be the stop command
+// (12000), of slot 1998 reset all, and so on. Only slots up to 997 get one.
+TEST_F(TrayMenuTest, NoTaskItemTakesTheIdOfAMenuCommand)
+{
+    for (int i = 0; i < 1200; ++i) {
+        char name[16];
+        snprintf(name, sizeof name, "task %04d", i);
+        ledger_add_task(name, 0);
+    }
+    TrayMenuPlan plan = traymenu_plan();
+    ASSERT_EQ(plan.tasks.size(), 998u);
+    EXPECT_EQ(plan.tasks.back().id, static_cast<unsigned>(IDC_TASK_LAST));
+    EXPECT_EQ(plan.tasks.back().label.substr(0, 9), "task 0997");
 }
 
 TEST_F(TrayMenuTest, LabelsAreCutTo511Characters)
