@@ -81,18 +81,18 @@ static std::string quoted(const char* text)
 
 // One ".call" line: the code, then the name (up to the last comma) and the
 // value; a missing name or value is null.
-static void call_host(const std::string& spec)
+static void call_host(const std::string& request)
 {
-    size_t first = spec.find(',');
-    size_t last = spec.rfind(',');
-    unsigned code = static_cast<unsigned>(strtoul(spec.c_str(), nullptr, 10));
+    size_t first = request.find(',');
+    size_t last = request.rfind(',');
+    unsigned code = static_cast<unsigned>(strtoul(request.c_str(), nullptr, 10));
     std::string name = NULL_TEXT;
     std::string value_text = NULL_TEXT;
     if (first != std::string::npos && first == last) {
-        name = spec.substr(first + 1);
+        name = request.substr(first + 1);
     } else if (first != std::string::npos) {
-        name = spec.substr(first + 1, last - first - 1);
-        value_text = spec.substr(last + 1);
+        name = request.substr(first + 1, last - first - 1);
+        value_text = request.substr(last + 1);
     }
     const char* name_argument = name == NULL_TEXT ? nullptr : name.c_str();
     int value = atoi(value_text.c_str());
