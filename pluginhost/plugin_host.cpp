@@ -232,8 +232,7 @@ int32_t plugin_command(unsigned command)
         return 0;
     case COMMAND_UNLOAD:
         if (ShowMessage(nullptr, "Voulez-vous stopper le plug-in courant ?",
-                        SHELL_MB_YESNO | SHELL_MB_ICONQUESTION | SHELL_MB_DEFBUTTON2 |
-                            SHELL_MB_TOPMOST) == SHELL_IDYES)
+                        SHELL_QUESTION | SHELL_MB_TOPMOST) == SHELL_IDYES)
             return plugin_command(COMMAND_SHUTDOWN);
         return 0;
     case COMMAND_SHUTDOWN:

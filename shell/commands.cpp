@@ -9,7 +9,6 @@
 #include "shell/shell_ui.h"
 #include "shell/taskmanager.h"
 
-static const unsigned QUESTION = SHELL_MB_YESNO | SHELL_MB_ICONQUESTION | SHELL_MB_DEFBUTTON2;
 
 // Starts task `index`, stopping the current one first. The plug-in hears of
 // the stop, then of the start, and may veto the start.
@@ -61,7 +60,7 @@ static void reset_all(void* window, unsigned message, uintptr_t wparam, intptr_t
     if (decision == 0)
         return;
     if (decision == PLUGIN_NOT_AVAILABLE &&
-        ShowMessage(window, "Ëtes-vous sûr de vouloir remettre les compteurs à zéro ?", QUESTION) ==
+        ShowMessage(window, "Ëtes-vous sûr de vouloir remettre les compteurs à zéro ?", SHELL_QUESTION) ==
             SHELL_IDNO)
         return;
     DispatchCommand(IDC_STOP, window, message, wparam, lparam);
@@ -90,7 +89,7 @@ static void write_report()
 static void quit(void* window)
 {
     g_shell.busy = 1;
-    if (ShowMessage(window, "Êtes-vous sûr de vouloir quitter ?", QUESTION | SHELL_MB_TOPMOST) ==
+    if (ShowMessage(window, "Êtes-vous sûr de vouloir quitter ?", SHELL_QUESTION | SHELL_MB_TOPMOST) ==
         SHELL_IDYES)
         DestroyShellWindow(window);
     g_shell.busy = 0;

@@ -14,6 +14,8 @@ enum : unsigned {
     SHELL_MB_ICONINFORMATION = 0x40,
     SHELL_MB_DEFBUTTON2 = 0x100,
     SHELL_MB_TOPMOST = 0x40000,
+    // Every Yes/No question of the program: No is the default button.
+    SHELL_QUESTION = SHELL_MB_YESNO | SHELL_MB_ICONQUESTION | SHELL_MB_DEFBUTTON2,
 };
 enum : int { SHELL_IDOK = 1, SHELL_IDYES = 6, SHELL_IDNO = 7 };
 

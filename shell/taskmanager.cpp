@@ -9,7 +9,6 @@
 #include "shell/shell_ui.h"
 
 static const char RUNNING_MARK[] = " [En Cours]";
-static const unsigned QUESTION = SHELL_MB_YESNO | SHELL_MB_ICONQUESTION | SHELL_MB_DEFBUTTON2;
 static const size_t ITEM_MAX = 511;
 
 int OpenTaskManager(void*, void* window, unsigned, uintptr_t, intptr_t, int)
@@ -113,7 +112,7 @@ void taskmanager_add(TaskManagerView& view, void* dialog)
 static bool confirmed(int32_t decision, void* dialog, const char* question)
 {
     if (decision == PLUGIN_NOT_AVAILABLE)
-        return ShowMessage(dialog, question, QUESTION) != SHELL_IDNO;
+        return ShowMessage(dialog, question, SHELL_QUESTION) != SHELL_IDNO;
     return decision != 0;
 }
 
