@@ -13,6 +13,9 @@
 // height of the dialog in pixels on the screen it was drawn for.
 enum { LOGON_WIDTH = 300, LOGON_HEIGHT = 165 };
 
+// The icon's place in the logon dialog, in dialog units.
+enum { LOGON_ICON_X = 7, LOGON_ICON_Y = 7, LOGON_ICON_SIZE = 20 };
+
 // The longest text read from each field of the logon dialog.
 enum { LOGON_FIELD_SIZE = 255 };
 
@@ -32,6 +35,23 @@ static void CentreLogonDialog(HWND dialog)
     SetWindowPos(dialog, HWND_TOP, x, y, 0, 0, SWP_NOSIZE | SWP_DRAWFRAME);
 }
 
+// Wine gives an icon control with SS_CENTERIMAGE no size at all, so the
+// icon does not show: it gets back the 20 x 20 units of its template, in
+// which it is centred.
+static void KeepIconPlace(HWND dialog)
+{
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        RECT rect;
+        if ((GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) != SS_ICON || !GetClientRect(control, &rect) ||
+            !IsRectEmpty(&rect))
+            continue;
+        RECT place = {LOGON_ICON_X, LOGON_ICON_Y, LOGON_ICON_X + LOGON_ICON_SIZE, LOGON_ICON_Y + LOGON_ICON_SIZE};
+        MapDialogRect(dialog, &place);
+        SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 // The remembered login goes into the user field and the focus to the
 // password; with the password remembered too, both are filled and the focus
 // stays on the user field. Returns FALSE: the focus is set here, and TRUE
@@ -40,6 +60,7 @@ static BOOL InitLogonDialog(HWND dialog, const LogonDialogData* data)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(data));
     CentreLogonDialog(dialog);
+    KeepIconPlace(dialog);
     int focus = IDC_LOGON_USER;
     if (data->prefill_login) {
         SetDlgItemTextA(dialog, IDC_LOGON_USER, data->prefill_login);

@@ -104,15 +104,24 @@ void check_layout(HWND dialog, const std::vector<Layout>& expected)
         GetClassNameA(control, class_name, sizeof class_name);
         EXPECT_STRCASEEQ(class_name, want.class_name);
         EXPECT_EQ(static_cast<int>(static_cast<short>(GetDlgCtrlID(control))), want.id);
-        if (strcmp(want.class_name, "ComboBox") != 0 && strcmp(want.class_name, "Edit") != 0)
+        const DWORD style = GetWindowLongA(control, GWL_STYLE);
+        if ((style & SS_TYPEMASK) == SS_ICON && strcmp(want.class_name, "Static") == 0) {
+            EXPECT_TRUE(SendMessageA(control, STM_GETICON, 0, 0)) << "the icon did not load";
+        } else if (strcmp(want.class_name, "ComboBox") != 0 && strcmp(want.class_name, "Edit") != 0) {
             EXPECT_EQ(e2e_text(control), want.text);
-        EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)) & want.style, want.style);
+        }
+        EXPECT_EQ(style & want.style, want.style);
+        // The dialog manager turns an edit box's WS_BORDER into a sunken edge.
+        if (strcmp(want.class_name, "Edit") == 0) {
+            EXPECT_TRUE((style & WS_BORDER) || (GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
+        }
         RECT got = control_units(dialog, control);
         EXPECT_NEAR(got.left, want.units.left, 1);
         EXPECT_NEAR(got.top, want.units.top, 1);
         EXPECT_NEAR(got.right, want.units.right, 1);
-        if (strcmp(want.class_name, "ComboBox") != 0)  // a closed combo box is one line high
+        if (strcmp(want.class_name, "ComboBox") != 0) {  // a closed combo box is one line high
             EXPECT_NEAR(got.bottom, want.units.bottom, 1);
+        }
     }
 }
 
@@ -180,9 +189,9 @@ TEST_F(OnlineDialogs, LogonDialogLayoutAndPlace)
                 {-1, "Button", "Login", {36, 7, 154, 58}, BS_GROUPBOX},
                 {-1, "Static", "", {7, 7, 20, 20}, SS_ICON | SS_CENTERIMAGE | SS_REALSIZEIMAGE},
                 {-1, "Static", "User:", {63, 20, 19, 9}, 0},
-                {IDC_LOGON_USER, "Edit", "", {85, 18, 97, 12}, WS_BORDER | ES_AUTOHSCROLL},
+                {IDC_LOGON_USER, "Edit", "", {85, 18, 97, 12}, ES_AUTOHSCROLL},
                 {-1, "Static", "Password:", {45, 36, 38, 8}, 0},
-                {IDC_LOGON_PASSWORD, "Edit", "", {85, 34, 97, 12}, WS_BORDER | ES_PASSWORD | ES_AUTOHSCROLL},
+                {IDC_LOGON_PASSWORD, "Edit", "", {85, 34, 97, 12}, ES_PASSWORD | ES_AUTOHSCROLL},
                 {IDC_LOGON_REMEMBER, "Button", "Save this password", {85, 51, 86, 10}, BS_AUTOCHECKBOX},
                 {IDOK, "Button", "Ok", {87, 69, 50, 12}, BS_DEFPUSHBUTTON},
                 {IDCANCEL, "Button", "Exit", {140, 69, 50, 12}, 0},
@@ -396,8 +405,7 @@ TEST_F(OnlineDialogs, ChooserAndAboutLayout)
             EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST);
             check_layout(dialog, {
                 {-1, "Static", "Nouvelle Tâche:", {5, 7, 58, 8}, 0},
-                {IDC_CHOOSER_LIST, "ComboBox", "", {65, 5, 128, 72},
-                 CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL},
+                {IDC_CHOOSER_LIST, "ComboBox", "", {65, 5, 128, 72}, CBS_DROPDOWNLIST | CBS_SORT},
                 {IDOK, "Button", "OK", {45, 26, 50, 14}, BS_DEFPUSHBUTTON},
                 {IDCANCEL, "Button", "Annuler", {115, 26, 50, 14}, 0},
             });
@@ -478,7 +486,7 @@ TEST_F(OnlineDialogs, ErrorBoxTexts)
         {0, "Connexion to WebService", "Connexion to WebService"},
         {ERROR_FILE_NOT_FOUND, "Connexion to WebService",
          "Connexion to WebService\n" + system_text(ERROR_FILE_NOT_FOUND)},
-        {static_cast<int>(unknown), "Connexion to WebService", "Connexion to WebService\nError n°536915917"},
+        {static_cast<int>(unknown), "Connexion to WebService", "Connexion to WebService\nError n°" + std::to_string(unknown)},
         {ERROR_FILE_NOT_FOUND, nullptr, system_text(ERROR_FILE_NOT_FOUND)},
     };
     for (const Case& c : cases) {
@@ -488,7 +496,7 @@ TEST_F(OnlineDialogs, ErrorBoxTexts)
         EXPECT_EQ(box_text(PLUGIN_TITLE, [&] { show_error_box(c.code, c.text, nullptr); }), c.shown);
     }
     EXPECT_EQ(box_text("Error Logon", [&] { show_logon_error(static_cast<int>(unknown)); }),
-              "Error n°536915917");
+              "Error n°" + std::to_string(unknown));
     EXPECT_EQ(box_text("Error Logon", [&] { show_logon_error(ERROR_ACCESS_DENIED); }),
               system_text(ERROR_ACCESS_DENIED));
 }
