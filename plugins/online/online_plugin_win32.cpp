@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "plugins/online/http_client.h"
 #include "plugins/online/online_dialogs.h"
 #include "plugins/online/plugin_ui.h"
 #include "plugins/online/session.h"
@@ -99,6 +100,23 @@ int begin_session(HWND owner, const char* login, char* password, int remember)
     return 1;
 }
 
+// The longest wait for a silent service that HTTPTimeout may ask for.
+enum { MAX_TIMEOUT_SECONDS = 600 };
+
+// HTTPTimeout in WEBSERVICE: the seconds of silence after which a request
+// is given up (the HTTP client's own bound when absent or not a number from
+// 1 to MAX_TIMEOUT_SECONDS).
+static void LoadReadTimeout()
+{
+    char* value = read_profile_value("WEBSERVICE", "HTTPTimeout", PLUGIN_SETTINGS_FILE);
+    if (!value)
+        return;
+    int seconds = atoi(value);
+    if (seconds >= 1 && seconds <= MAX_TIMEOUT_SECONDS)
+        g_http_limits.read_timeout_ms = seconds * 1000;
+    delete[] value;
+}
+
 static void FreePrefills()
 {
     delete[] g_session.prefill_login;
@@ -112,6 +130,7 @@ extern "C" int VORN_CALL vorn_init(HostCallback host)
     g_session.host_callback = host;
     if (load_plugin_settings(PLUGIN_SETTINGS_FILE) != 1)
         return 0;
+    LoadReadTimeout();
     FreePrefills();
     if (g_plugin_settings.KOVLogin[0])
         g_session.prefill_login = CopyText(g_plugin_settings.KOVLogin);
