@@ -110,10 +110,11 @@ void unscramble_password(char* text)
         text[i] = static_cast<char>(static_cast<unsigned char>(text[i]) - n - i);
 }
 
-// The blanks that the private-profile reader strips around a value.
+// The blanks that the private-profile reader strips around a value: the C
+// blanks and Ctrl-Z.
 static bool stripped_at_end(unsigned char c)
 {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == 0x1a;
 }
 
 bool password_storable(const char* password)
