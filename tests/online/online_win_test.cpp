@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "plugins/online/http_client.h"
 #include "plugins/online/online_dialogs.h"
 #include "plugins/online/online_plugin.h"
 #include "plugins/online/online_resource.h"
@@ -561,3 +563,50 @@ TEST(OnlineConfiguration, OpensTheServicePage)
 }
 
 }  // namespace
+
+// The settings file we ship, read by the Windows functions, gives the
+// built-in values: nothing in it is misspelt or out of step.
+TEST(OnlineConfiguration, ShippedSettingsAreTheDefaults)
+{
+    std::string path = "Z:" ZENTRIK_SOURCE_DIR "/plugins/online/vorn_KovReport.ini";
+    ASSERT_NE(read_bytes(path), "<missing>");
+    load_plugin_settings(path.c_str());
+    const PluginSettings loaded = g_plugin_settings;
+    const PluginSettings defaults;
+    const int switches[][2] = {
+        {loaded.PRGM_UserListClear, defaults.PRGM_UserListClear},
+        {loaded.DEBUG_dispWelcome, defaults.DEBUG_dispWelcome},
+        {loaded.DEBUG_dispHTTPError, defaults.DEBUG_dispHTTPError},
+        {loaded.DEBUG_dispHTTPHeader, defaults.DEBUG_dispHTTPHeader},
+        {loaded.DEBUG_dispHTTPMessage, defaults.DEBUG_dispHTTPMessage},
+        {loaded.DEBUG_dispAddSuccess, defaults.DEBUG_dispAddSuccess},
+        {loaded.DEBUG_dispAddFailed, defaults.DEBUG_dispAddFailed},
+        {loaded.DEBUG_dispRemoveSuccess, defaults.DEBUG_dispRemoveSuccess},
+        {loaded.DEBUG_dispRemoveFailed, defaults.DEBUG_dispRemoveFailed},
+        {loaded.DEBUG_dispStartSuccess, defaults.DEBUG_dispStartSuccess},
+        {loaded.DEBUG_dispStartFailed, defaults.DEBUG_dispStartFailed},
+        {loaded.DEBUG_dispStopSuccess, defaults.DEBUG_dispStopSuccess},
+        {loaded.DEBUG_dispStopFailed, defaults.DEBUG_dispStopFailed},
+        {loaded.HTTPPort, defaults.HTTPPort},
+    };
+    for (size_t i = 0; i < std::size(switches); ++i)
+        EXPECT_EQ(switches[i][0], switches[i][1]) << "value " << i;
+    const char* const texts[][2] = {
+        {loaded.HTTPHost, defaults.HTTPHost},
+        {loaded.HTTPPathConfig, defaults.HTTPPathConfig},
+        {loaded.HTTPPathTools, defaults.HTTPPathTools},
+        {loaded.HTTPSCRIPT_CONNECT, defaults.HTTPSCRIPT_CONNECT},
+        {loaded.HTTPSCRIPT_GETTASK, defaults.HTTPSCRIPT_GETTASK},
+        {loaded.HTTPSCRIPT_MGRTASK, defaults.HTTPSCRIPT_MGRTASK},
+        {loaded.HTTPLogin, defaults.HTTPLogin},
+        {loaded.HTTPPassword, defaults.HTTPPassword},
+        {loaded.KOVLogin, defaults.KOVLogin},
+        {loaded.KOVPassword, defaults.KOVPassword},
+    };
+    for (const auto& text : texts)
+        EXPECT_STREQ(text[0], text[1]);
+    char* timeout = read_profile_value("WEBSERVICE", "HTTPTimeout", path.c_str());
+    ASSERT_TRUE(timeout);
+    EXPECT_EQ(atoi(timeout) * 1000, HttpLimits{}.read_timeout_ms);
+    delete[] timeout;
+}

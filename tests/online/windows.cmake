@@ -19,5 +19,19 @@ add_executable(online_win_tests
     e2e/driver.cpp
     support/tempdir.cpp)
 target_link_libraries(online_win_tests PRIVATE zentrik_online_win32 GTest::gtest_main psapi user32 shell32)
+target_compile_definitions(online_win_tests PRIVATE ZENTRIK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 zentrik_add_online_resources(online_win_tests)
 add_test(NAME online_win_tests COMMAND online_win_tests)
+
+# ZentrikWin.exe with the real plug-in, against a scripted service on
+# loopback in the test program.
+add_executable(online_e2e_tests
+    e2e/online_e2e_test.cpp
+    e2e/driver.cpp
+    support/tempdir.cpp)
+target_link_libraries(online_e2e_tests PRIVATE zentrik_options zentrik_script_server GTest::gtest_main
+    psapi user32 shell32)
+add_dependencies(online_e2e_tests ZentrikWin vorn_KovReport)
+add_test(NAME online_e2e_tests
+    COMMAND online_e2e_tests $<TARGET_FILE:ZentrikWin> $<TARGET_FILE:vorn_KovReport>)
+set_tests_properties(online_e2e_tests PROPERTIES RESOURCE_LOCK zentrik_single_instance)
