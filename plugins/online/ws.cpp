@@ -358,7 +358,8 @@ static bool form_append(FormBody* form, const char* piece, size_t length)
         char* grown = new (std::nothrow) char[capacity];
         if (!grown)
             return false;
-        memcpy(grown, form->text, form->length);
+        if (form->length)
+            memcpy(grown, form->text, form->length);
         delete[] form->text;
         form->text = grown;
         form->capacity = capacity;
