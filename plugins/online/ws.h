@@ -118,7 +118,8 @@ bool ws_logon(void* owner_window, const char* login, const char* password);
 char* ws_get_tasks(int with_date);
 
 // Reports an added task (fct 3, time 0). Returns true when the service
-// answered True; shows the outcome messages the switches allow.
+// answered True; shows the outcome messages the switches allow. These three
+// return false without a request for a null name.
 bool ws_add_task(const char* name);
 
 // Reports a removed task (fct 4) with its seconds. Returns true on True.
