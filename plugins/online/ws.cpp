@@ -302,6 +302,9 @@ static bool report_task_event(const char* name, int fct, int32_t seconds, const 
                               int show_success, const char* failure_format, int show_failure)
 {
     const PluginSettings& s = g_plugin_settings;
+    // The host passes no name for a slot that holds no task.
+    if (!name)
+        return false;
     today_stamp(g_session.date_stamp);
     char* encoded = url_encode(name);
     if (!encoded)
@@ -358,7 +361,8 @@ static bool form_append(FormBody* form, const char* piece, size_t length)
         char* grown = new (std::nothrow) char[capacity];
         if (!grown)
             return false;
-        memcpy(grown, form->text, form->length);
+        if (form->length)
+            memcpy(grown, form->text, form->length);
         delete[] form->text;
         form->text = grown;
         form->capacity = capacity;

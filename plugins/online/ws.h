@@ -56,7 +56,8 @@ void today_stamp(char* date_stamp);
 // shows the system's error. Returns the body (the text after the first
 // "--Start--" up to the next "--End--" or the end, stripped of spaces, CR
 // and LF) as a new[] text that the caller delete[]s, or nullptr when the
-// reply holds no "--Start--" or the exchange failed (time-outs and
+// reply holds no "--Start--", holds no CR LF at all (no HTTP reply: it
+// counts as one that did not come), or the exchange failed (time-outs and
 // oversized replies included).
 char* ws_call(const char* script, const char* params, char* status_line,
               int show_connect_error, int use_get);
@@ -118,7 +119,8 @@ bool ws_logon(void* owner_window, const char* login, const char* password);
 char* ws_get_tasks(int with_date);
 
 // Reports an added task (fct 3, time 0). Returns true when the service
-// answered True; shows the outcome messages the switches allow.
+// answered True; shows the outcome messages the switches allow. These three
+// return false without a request for a null name.
 bool ws_add_task(const char* name);
 
 // Reports a removed task (fct 4) with its seconds. Returns true on True.

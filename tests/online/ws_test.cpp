@@ -224,6 +224,15 @@ TEST_F(WsTest, TaskEventsSendTheirExactRequests)
                       }));
 }
 
+TEST_F(WsTest, TaskEventWithoutNameSendsNothing)
+{
+    EXPECT_FALSE(ws_set_task_running(nullptr, 0, 1));
+    EXPECT_FALSE(ws_add_task(nullptr));
+    EXPECT_FALSE(ws_remove_task(nullptr, 0));
+    EXPECT_EQ(server.connections(), 0u);
+    EXPECT_TRUE(events.empty());
+}
+
 TEST_F(WsTest, AuthorizationFromTheSettingsAndPathsFromTheSettings)
 {
     strcpy(g_plugin_settings.HTTPLogin, "svc");
