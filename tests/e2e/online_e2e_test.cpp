@@ -263,6 +263,13 @@ TEST_F(OnlineE2e, LogonRefusedThenAcceptedAndRemembered)
     ASSERT_TRUE(dialog);
     EXPECT_EQ(e2e_control_text(dialog, IDC_LOGON_USER), "");
 
+    // No login: nothing is sent, nothing is shown, the dialog stays.
+    type_logon(dialog, "", "abc", true);
+    Sleep(500);
+    EXPECT_FALSE(e2e_find_window(app.pid, E2E_DIALOG_CLASS, PLUGIN_CAPTION));
+    EXPECT_EQ(server->connections(), 0u);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+
     type_logon(dialog, "jean", "a&c", true);
     ASSERT_EQ(plugin_box("Mot de passe incorrect"), "");
     EXPECT_EQ(next_request(), post("plg_connect.asp", "l=jean&p=a%26c"));
@@ -315,6 +322,16 @@ TEST_F(OnlineE2e, RestoreYesAndNo)
     admin.high = 120 + static_cast<int>(time(nullptr) - started) + 1;
     const std::vector<E2eTask> restored = {admin, e2e_task(1, "Mail", 60), e2e_task(2, "Projet A", 3600)};
     EXPECT_EQ(profile(), e2e_expected_profile(profile(), restored));
+
+    // Without clearing, the service's tasks join the ledger; one of the same
+    // name keeps its place and takes the service's seconds.
+    write_settings(settings("[GENERAL_CONFIGURATION]\r\nDEBUG_dispWelcome=0\r\nPRGM_UserListClear=0\r\n"));
+    seed({e2e_task(0, "Ancienne", 50), e2e_task(1, "Mail", 5)});
+    start_logged_on("Mail;60;0\r\nNouvelle;7;0", IDYES);
+    ASSERT_TRUE(settle());
+    quit("");
+    EXPECT_EQ(profile(),
+              e2e_profile_bytes({e2e_task(0, "Ancienne", 50), e2e_task(1, "Mail", 60), e2e_task(2, "Nouvelle", 7)}));
     expect_no_more_requests();
 }
 
