@@ -305,7 +305,8 @@ TEST_F(OnlineE2e, RestoreYesAndNo)
 {
     write_settings(settings("[GENERAL_CONFIGURATION]\r\nDEBUG_dispWelcome=0\r\n"));
     const std::vector<E2eTask> old = {e2e_task(0, "Ancienne", 50)};
-    const std::string list = "Projet A;3600;0\r\nAdmin;120;1\r\nligne sans champs\r\nMail;60;0";
+    // Two tasks flagged running: the one started last runs.
+    const std::string list = "Projet A;3600;1\r\nAdmin;120;1\r\nligne sans champs\r\nMail;60;0";
 
     seed(old);
     start_logged_on(list, IDNO);
@@ -317,10 +318,22 @@ TEST_F(OnlineE2e, RestoreYesAndNo)
     time_t started = time(nullptr);
     start_logged_on(list, IDYES);
     ASSERT_TRUE(settle());
+    // The autosave shows the restored table, and which task runs.
+    server->queue(service("True;ok"));
+    ASSERT_TRUE(e2e_tick(app));
+    ASSERT_TRUE(e2e_tick(app));
+    std::string autosave = next_request();
+    std::string body = autosave.substr(autosave.find("\n\n") + 2);
+    EXPECT_TRUE(matches(body, "uid=17&fct=5&date=" + today() +
+                                  "&count=3&task1=Admin&time1={120-140}&status1=1&task2=Mail&time2=60&status2=0"
+                                  "&task3=Projet%20A&time3={3600-3620}&status3=0\n"))
+        << body;
     quit("");
     E2eTask admin = e2e_task(0, "Admin", 120);
     admin.high = 120 + static_cast<int>(time(nullptr) - started) + 1;
-    const std::vector<E2eTask> restored = {admin, e2e_task(1, "Mail", 60), e2e_task(2, "Projet A", 3600)};
+    E2eTask project = e2e_task(2, "Projet A", 3600);
+    project.high = 3620;
+    const std::vector<E2eTask> restored = {admin, e2e_task(1, "Mail", 60), project};
     EXPECT_EQ(profile(), e2e_expected_profile(profile(), restored));
 
     // Without clearing, the service's tasks join the ledger; one of the same
