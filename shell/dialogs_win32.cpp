@@ -32,20 +32,31 @@ void DestroyShellWindow(void* window)
 // The name typed in the add-task dialog: at most 79 characters are taken.
 static char g_new_task_name[80];
 
+// A name the profile could not carry back keeps the dialog open, so that the
+// user can mend it.
 static INT_PTR add_task_ok(HWND dialog, WPARAM wparam)
 {
     if (GetDlgItemTextA(dialog, IDC_ADD_NAME, g_new_task_name, sizeof g_new_task_name) == 0)
         g_new_task_name[0] = '\0';
-    shell_add_named_task(g_new_task_name);
-    EndDialog(dialog, wparam);
+    if (shell_add_named_task(g_new_task_name))
+        EndDialog(dialog, wparam);
     return TRUE;
+}
+
+static void add_task_init(HWND dialog)
+{
+    HWND field = GetDlgItem(dialog, IDC_ADD_NAME);
+    // The field takes no more than is kept, rather than cutting a longer name
+    // without a sign.
+    SendMessageA(field, EM_LIMITTEXT, sizeof g_new_task_name - 1, 0);
+    SetFocus(field);
 }
 
 static INT_PTR CALLBACK add_task_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
-        SetFocus(GetDlgItem(dialog, IDC_ADD_NAME));
+        add_task_init(dialog);
         return FALSE;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDOK)
@@ -147,7 +158,8 @@ char* ChooseTextFile(const char* folder)
                              OFN_NOREADONLYRETURN);
 }
 
-void ShowErrorBox(int code, const char* text)
+// `text` and the system's message for `code`, as ShowErrorBox shows them.
+static std::string error_text(int code, const char* text)
 {
     std::string system_text;
     if (code != 0) {
@@ -168,5 +180,28 @@ void ShowErrorBox(int code, const char* text)
         box += "\n";
     if (!text || code != 0)
         box += system_text;
-    MessageBoxA(nullptr, box.c_str(), ZENTRIK_CAPTION, MB_ICONINFORMATION | MB_OK);
+    return box;
+}
+
+void ShowErrorBox(int code, const char* text)
+{
+    try {
+        MessageBoxA(nullptr, error_text(code, text).c_str(), ZENTRIK_CAPTION,
+                    MB_ICONINFORMATION | MB_OK);
+    } catch (const std::bad_alloc&) {
+        MessageBoxA(nullptr, text ? text : "", ZENTRIK_CAPTION, MB_ICONINFORMATION | MB_OK);
+    }
+}
+
+int ShowErrorQuestion(int code, const char* text, const char* question)
+{
+    std::string box;
+    try {
+        box = error_text(code, text);
+        box = box.empty() || box.back() == '\n' ? box + question : box + "\n" + question;
+    } catch (const std::bad_alloc&) {
+        box.clear();
+    }
+    return MessageBoxA(nullptr, box.empty() ? question : box.c_str(), ZENTRIK_CAPTION,
+                       SHELL_QUESTION);
 }

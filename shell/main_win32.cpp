@@ -1,7 +1,6 @@
 // ZentrikWin: the entry point, the hidden main window and the message loop.
 #include <windows.h>
 
-#include "ledger/profile.h"
 #include "pluginhost/notify.h"
 #include "shell/commands.h"
 #include "shell/resource.h"
@@ -119,7 +118,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
     g_shell.main_window = window;
     g_taskbar_created = RegisterWindowMessageA("TaskbarCreated");
 
-    profile_load(ZENTRIK_PROFILE);
+    shell_open_profile();
     TrayInit(window, instance);
     TrayAdd(ZENTRIK_TITLE, IDI_IDLE);
     TrayRegisterHandler(WM_LBUTTONUP, ShowTrayMenu, 0);

@@ -46,7 +46,15 @@ void shell_apply_command_line(const char* command_line);
 
 // The add-task dialog's OK: adds `name` (an empty one gets the default name,
 // an existing one is found) and tells the plug-in; a failure is shown.
-void shell_add_named_task(const char* name);
+// Returns false, adding nothing and telling the plug-in nothing, when the
+// profile could not carry the name back (a TAB, or written like another
+// task's name); the user was told why and the dialog stays open.
+bool shell_add_named_task(const char* name);
+
+// Start-up: loads the profile, and tells the user when it exists but could
+// not be read (it will not be replaced) or when some of its lines were not
+// read (the file as it was is kept beside it before the first save).
+void shell_open_profile();
 
 // The main timer tick: the plug-in's pending restart or unload, then, if a
 // task was current at the previous tick, the autosave notification and the
@@ -54,10 +62,12 @@ void shell_add_named_task(const char* name);
 void shell_timer_tick();
 
 // Saves the profile, a running task with its live time. Returns 1 when saved.
+// Tells the user nothing.
 int32_t shell_save_profile();
 
-// The end of the program, after the message loop: the last save, then the
-// ledger is emptied.
+// The end of the program, after the message loop: the last save, offered
+// again as long as it fails and the user asks for it, then the ledger is
+// emptied.
 void shell_exit();
 
 // The two tray states: tip and icon.

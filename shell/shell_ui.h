@@ -39,6 +39,9 @@ char* ChooseTextFile(const char* folder);
 // Shows `text` (may be nullptr) joined with the system's message for `code`
 // (0: none) in an information box.
 void ShowErrorBox(int code, const char* text);
+// As ShowErrorBox, then `question` on a line of its own, as a Yes/No
+// question (No the default). Returns SHELL_IDYES or SHELL_IDNO.
+int ShowErrorQuestion(int code, const char* text, const char* question);
 // Destroys the window: the main window's destruction ends the program.
 void DestroyShellWindow(void* window);
 // Runs the task manager dialog modally, owned by `owner`.

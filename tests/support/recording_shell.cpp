@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ledger/keeper.h"
 #include "processes/process_list.h"
 #include "shell/shell_ui.h"
 
@@ -26,6 +27,7 @@ void ShellFixture::SetUp()
 
 void ShellFixture::TearDown()
 {
+    keeper_close();
     ledger_clear();
     g_shell = ShellState{};
     recorder_reset();
@@ -116,6 +118,18 @@ char* ChooseTextFile(const char* folder)
 void ShowErrorBox(int code, const char* text)
 {
     record("error " + std::to_string(code) + " " + quoted(text));
+}
+
+int ShowErrorQuestion(int code, const char* text, const char* question)
+{
+    record("error " + std::to_string(code) + " " + quoted(text) + " question " + quoted(question));
+    if (g_recorder.answers.empty()) {
+        ADD_FAILURE() << "no answer scripted for the question " << quoted(question);
+        return SHELL_IDNO;
+    }
+    int answer = g_recorder.answers.front();
+    g_recorder.answers.pop_front();
+    return answer;
 }
 
 void DestroyShellWindow(void* window)

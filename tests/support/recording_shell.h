@@ -10,6 +10,8 @@
 //   dialog taskmanager owner=<window>               RunTaskManagerDialog
 //   about  /  choose '<folder>'  /  destroy <window>
 //   error <code> '<text>'                           ShowErrorBox
+//   error <code> '<text>' question '<question>'     ShowErrorQuestion, which
+//       takes its answer from the Yes/No answers
 //   notify_<name>(<args>) current=<c>[ runs=<r>]    a notifier, with the
 //       ledger's current index and, for a notifier about slot i, whether
 //       task i runs (1/0, '-' for no task there) at the moment of the call
