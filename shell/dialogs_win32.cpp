@@ -1,16 +1,19 @@
-// The small dialogs, the file picker and the boxes.
+// The small dialogs, the file pickers and the boxes, and the record of the
+// window side that the shell's logic calls.
 #include <windows.h>
 
 #include <commdlg.h>
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
 
-#include "shell/filepicker.h"
+#include "processes/process_list.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
-#include "shell/shell_ui.h"
+#include "shell/tray.h"
+#include "shell/window.h"
 
 static_assert(SHELL_MB_YESNO == MB_YESNO && SHELL_MB_ICONQUESTION == MB_ICONQUESTION &&
               SHELL_MB_ICONWARNING == MB_ICONWARNING &&
@@ -147,26 +150,48 @@ char* ChooseTextFile(const char* folder)
                              OFN_NOREADONLYRETURN);
 }
 
+char* ChooseExistingFile(const char* filter, const char* folder)
+{
+    return RunFilePicker(false, filter, folder, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY);
+}
+
 void ShowErrorBox(int code, const char* text)
 {
-    std::string system_text;
+    // A fixed buffer rather than a string: this box also tells that memory
+    // ran out.
+    char digits[12];
+    char* message = nullptr;
+    const char* system_text = "";
     if (code != 0) {
-        char* message = nullptr;
         DWORD size = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM,
                                     nullptr, static_cast<DWORD>(code),
                                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                                     reinterpret_cast<char*>(&message), 0, nullptr);
-        if (size > 0 && message)
+        if (size > 0 && message) {
             system_text = message;
-        else
-            system_text = std::to_string(code);
-        if (message)
-            LocalFree(message);
+        } else {
+            snprintf(digits, sizeof digits, "%d", code);
+            system_text = digits;
+        }
     }
-    std::string box = text ? text : "";
-    if (text && code != 0)
-        box += "\n";
-    if (!text || code != 0)
-        box += system_text;
-    MessageBoxA(nullptr, box.c_str(), ZENTRIK_CAPTION, MB_ICONINFORMATION | MB_OK);
+    char box[2048];
+    if (!text)
+        snprintf(box, sizeof box, "%s", system_text);
+    else if (code != 0)
+        snprintf(box, sizeof box, "%s\n%s", text, system_text);
+    else
+        snprintf(box, sizeof box, "%s", text);
+    MessageBoxA(nullptr, box, ZENTRIK_CAPTION, MB_ICONINFORMATION | MB_OK);
+    if (message)
+        LocalFree(message);
 }
+
+static int terminate_process(uint32_t pid, uint32_t exit_code)
+{
+    return process_terminate(pid, exit_code);
+}
+
+const ShellWindow shell_win32_window = {
+    ShowMessage,       TraySetTip,   TraySetIcon,        ShowAddTaskDialog,   ShowAboutBox,      ChooseTextFile,
+    ChooseExistingFile, ShowErrorBox, DestroyShellWindow, RunTaskManagerDialog, terminate_process,
+};
