@@ -1,3 +1,4 @@
+// Replacing a file safely: the new content beside the old, flushed, then renamed over it.
 #include "platform/safefile.h"
 
 #include <new>

@@ -5,9 +5,9 @@
 #include "shell/commands.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
-#include "shell/shell_ui.h"
 #include "shell/taskmanager.h"
 #include "shell/tray.h"
+#include "shell/window.h"
 
 static const UINT_PTR MAIN_TIMER_ID = 666;
 static const UINT MAIN_TIMER_PERIOD = 20000;
@@ -106,6 +106,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
         return -1;
     }
     g_shell.instance = instance;
+    shell_set_window(&shell_win32_window);
     SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
     if (!previous && !register_main_class(instance))
         return 1;
