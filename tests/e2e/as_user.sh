@@ -3,10 +3,11 @@
 # and a full disk: without the capabilities that let root pass permission
 # bits (for Wine and its server, hence a Wine prefix of their own), with a
 # small tmpfs to fill when this machine lets us mount one.
-#   as_user.sh <e2e_tests.exe> <ZentrikWin.exe>
+#   as_user.sh <wine loader> <e2e_tests.exe> <ZentrikWin.exe>
 set -eu
-tests=$1
-program=$2
+wine=$1
+tests=$2
+program=$3
 disk=$(mktemp -d)
 mounted=0
 cleanup() {
@@ -21,4 +22,4 @@ fi
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine}-user"
 caps=-dac_override,-dac_read_search,-fowner
 setpriv --bounding-set "$caps" --inh-caps "$caps" \
-    /usr/lib/wine/wine64 "$tests" --gtest_filter='E2eAsUser.*' "$program"
+    "$wine" "$tests" --gtest_filter='E2eAsUser.*' "$program"
