@@ -11,6 +11,7 @@
 #include "shell/resource.h"
 #include "shell/shell.h"
 #include "shell/shell_ui.h"
+#include "pluginhost/plugin_host.h"
 #include "shell/traymenu.h"
 #include "tests/support/failing_ops.h"
 #include "tests/support/recording_shell.h"
@@ -468,6 +469,28 @@ TEST_F(TrayMenuTest, LabelsAreCutTo511Characters)
         EXPECT_EQ(plan.tasks[0].label.size(), 511u);
         EXPECT_TRUE(plan.tasks[0].label.ends_with(c.label_end)) << plan.tasks[0].label.substr(490);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The plug-in host's boxes, picker and ledger changes reach the window side
+// as the program shows them: a warning, a topmost question with No as the
+// default, the open picker, and the tray following the ledger.
+TEST_F(ShellTest, PluginHostHooksReachTheWindowSide)
+{
+    ledger_start_task(ledger_add_task("Mail", 0));
+    rec.answers = {SHELL_IDYES, SHELL_IDNO};
+    plugin_warn("w");
+    EXPECT_TRUE(plugin_ask("q"));
+    EXPECT_FALSE(plugin_ask("q"));
+    plugin_show_error(5, "e");
+    EXPECT_EQ(plugin_choose_file("f\0*.f\0", "./plugins"), nullptr);
+    plugin_ledger_changed();
+    EXPECT_EQ(rec.events, (Events{"box owner=none 'w' flags=0x30", "box owner=none 'q' flags=0x40124",
+                                  "box owner=none 'q' flags=0x40124", "error 5 'e'", "choose_file './plugins'",
+                                  "tip 'Zentrik for Windows - Task Running'", "icon 110"}));
 }
 
 }  // namespace
