@@ -11,23 +11,6 @@
 #include "ledger/ledger.h"
 #include "pluginhost/notify.h"
 #include "pluginhost/plugin_host.h"
-#include "shell/shell.h"
-#include "shell/shell_ui.h"
-
-// The window side: never reached while the plug-in answers 1.
-int ShowMessage(void*, const char*, unsigned)
-{
-    return SHELL_IDOK;
-}
-
-void ShowErrorBox(int, const char*) {}
-void shell_tray_idle() {}
-void shell_tray_running() {}
-
-char* choose_plugin_file(const char*)
-{
-    return nullptr;
-}
 
 // The plug-in reads what it is given, as a real one would.
 static int g_read = 0;
@@ -102,7 +85,7 @@ static void fill_ledger(int tasks)
 static void BM_NotifyTaskStarted(benchmark::State& state)
 {
     fill_ledger(1);
-    activate_plugin("vorn_bench.dll");
+    plugin_activate("vorn_bench.dll");
     for (auto _ : state)
         benchmark::DoNotOptimize(notify_task_started(0, 1));
     plugin_shutdown();
@@ -114,7 +97,7 @@ static void BM_SaveReportSummaries(benchmark::State& state)
 {
     const int tasks = static_cast<int>(state.range(0));
     fill_ledger(tasks);
-    activate_plugin("vorn_bench.dll");
+    plugin_activate("vorn_bench.dll");
     for (auto _ : state)
         benchmark::DoNotOptimize(notify_save_report());
     HeapCount heap = count_heap([] { notify_save_report(); });

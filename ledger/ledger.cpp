@@ -1,3 +1,4 @@
+// The one task ledger: the table of task slots in name order, the current task and the time accounting.
 #include "ledger/ledger.h"
 
 #include <algorithm>

@@ -12,6 +12,7 @@
 
 #include "ledger/ledger.h"
 #include "ledger/textfile.h"
+#include "platform/fileread.h"
 
 // The file is Windows text (see textfile.h): its lines, written as "...\r\n",
 // end in CR CR LF on disk. A reader in text mode drops the CRs and stops at
@@ -45,6 +46,15 @@ struct ProfileReader {
     bool ended = false;  // a Ctrl-Z was read
     std::vector<std::unique_ptr<Plorvin>> tasks;
     NameSet names;
+    // Lines of the file that gave no task, though they were no comment nor
+    // blank: a save would drop them. A line over the length limit is read in
+    // pieces but counts once.
+    int32_t unread = 0;
+    bool line_lost = false;  // a piece of the current line was not taken
+    // The line after a Ctrl-Z, which the reader no longer takes but counts.
+    size_t tail_length = 0;
+    char tail_first = 0;
+    bool tail_text = false;
 };
 
 // Returns the cell for `name`: the one holding it, or the free one where it
@@ -119,23 +129,26 @@ static const char* scan_int(const char* p, const char* end, int32_t& value)
 // line that lacks a field is skipped: a task is never made up from a partial
 // line (a record split by the line limit, a hand-edited line), nor given the
 // seconds of another task. The index is read but not used; the ledger orders
-// the tasks by name. Throws std::bad_alloc.
-static void read_record(ProfileReader& reader, char* text, size_t size)
+// the tasks by name. Returns false when the line held something but gave no
+// task. Throws std::bad_alloc.
+static bool read_record(ProfileReader& reader, char* text, size_t size)
 {
     // Scanning stops at a NUL byte, as it would in a C string.
     if (const void* nul = memchr(text, '\0', size))
         size = static_cast<const char*>(nul) - text;
     const char* end = text + size;
+    if (skip_blanks(text, end) == end)
+        return true;
     int32_t index, seconds;
     const char* p = scan_int(text, end, index);
     if (!p)
-        return;
+        return false;
     char* name = const_cast<char*>(skip_blanks(p, end));
     char* name_end = name;
     while (name_end < end && !is_blank(*name_end))
         ++name_end;
     if (name_end == name || !scan_int(name_end, end, seconds))
-        return;
+        return false;
 
     size_t name_size = name_end - name;
     for (char* c = name; c < name_end; ++c) {
@@ -146,19 +159,69 @@ static void read_record(ProfileReader& reader, char* text, size_t size)
     reserve_name_cell(reader);
     uint32_t* cell = name_cell(reader, name, name_size);
     if (*cell != 0)
-        return;  // the first line of a name wins
+        return false;  // the first line of a name wins
     reader.tasks.emplace_back(new Plorvin(name, seconds));
     *cell = static_cast<uint32_t>(reader.tasks.size());
     ++reader.names.used;
+    return true;
 }
 
+// Whether a byte is text a line could hold: not blank, not NUL.
+static bool is_text(char c)
+{
+    return c != '\0' && !is_blank(c);
+}
+
+// Takes one piece of a line: the whole line, or 511 bytes of a longer one.
+// Lines that begin with NUL, LF, "#" or ";" are skipped, and so lost when
+// they hold any text after a NUL; "#" and ";" begin comments.
 static void read_line(ProfileReader& reader)
 {
     char first = reader.line[0];
-    bool comment = first == '\0' || first == '\n' || first == '#' || first == ';';
-    if (!comment)
-        read_record(reader, reader.line, reader.length);
+    const char* end = reader.line + reader.length;
+    bool lost;
+    if (first == '#' || first == ';')
+        lost = false;
+    else if (first == '\0' || first == '\n')
+        lost = std::any_of(static_cast<const char*>(reader.line), end, is_text);
+    else
+        lost = !read_record(reader, reader.line, reader.length);
+    if (lost)
+        reader.line_lost = true;
     reader.length = 0;
+}
+
+static void end_line(ProfileReader& reader)
+{
+    if (reader.line_lost)
+        ++reader.unread;
+    reader.line_lost = false;
+}
+
+static void end_tail_line(ProfileReader& reader)
+{
+    if (reader.tail_text && reader.tail_first != '#' && reader.tail_first != ';')
+        ++reader.unread;
+    reader.tail_length = 0;
+    reader.tail_text = false;
+}
+
+// Counts the lines after a Ctrl-Z that a reader would have taken as records.
+static void count_tail(ProfileReader& reader, const char* p, const char* end)
+{
+    for (; p < end; ++p) {
+        char c = *p;
+        if (c == '\r')
+            continue;
+        if (c == '\n') {
+            end_tail_line(reader);
+            continue;
+        }
+        if (reader.tail_length++ == 0)
+            reader.tail_first = c;
+        if (is_text(c))
+            reader.tail_text = true;
+    }
 }
 
 // Takes the next bytes of the file. Throws std::bad_alloc.
@@ -166,7 +229,11 @@ static void feed(ProfileReader& reader, const char* data, size_t size)
 {
     const char* p = data;
     const char* end = data + size;
-    while (p < end && !reader.ended) {
+    while (p < end) {
+        if (reader.ended) {
+            count_tail(reader, p, end);
+            return;
+        }
         const char* limit = p + std::min<size_t>(end - p, LINE_MAX_BYTES - reader.length);
         const char* stop = p;
         while (stop < limit && *stop != '\r' && *stop != '\n' && *stop != '\x1a')
@@ -183,63 +250,148 @@ static void feed(ProfileReader& reader, const char* data, size_t size)
         char c = *p++;
         if (c == '\x1a') {
             reader.ended = true;
+            if (reader.length > 0)
+                read_line(reader);
+            end_line(reader);
         } else if (c == '\n') {
             reader.line[reader.length++] = '\n';
             read_line(reader);
+            end_line(reader);
         }
         // A CR is dropped.
     }
 }
 
-static int32_t finish(ProfileReader& reader)
+// Takes the last line, then counts what was not read.
+static void finish_lines(ProfileReader& reader)
 {
     if (reader.length > 0)
         read_line(reader);
+    end_line(reader);
+    end_tail_line(reader);
+}
+
+static void fill_ledger(ProfileReader& reader)
+{
     // Give the name table back before the ledger sorts: a load's peak memory
     // is the tasks plus the larger of the two.
     std::vector<uint32_t>().swap(reader.names.cells);
     ledger_replace_all(reader.tasks);
-    return 1;
 }
 
-int32_t profile_load_bytes(const char* data, size_t size)
+int32_t profile_load_bytes(const char* data, size_t size, int32_t* unread_lines)
 {
     try {
         auto reader = std::make_unique<ProfileReader>();
         feed(*reader, data, size);
-        return finish(*reader);
+        finish_lines(*reader);
+        if (unread_lines)
+            *unread_lines = reader->unread;
+        fill_ledger(*reader);
+        return 1;
     } catch (const std::bad_alloc&) {
         return 0;
     }
+}
+
+// Reads the rest of the file into `out`. Returns false with *error set.
+// Throws std::bad_alloc.
+static bool read_all(void* file, std::string& out, char* chunk, size_t size, int* error)
+{
+    for (;;) {
+        long got = fileread_read(file, chunk, size, error);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        out.append(chunk, static_cast<size_t>(got));
+    }
+}
+
+// Reads and parses the open file into `load`; fills the ledger only when
+// everything was read. Throws std::bad_alloc.
+static void read_profile(void* file, ProfileLoad& load)
+{
+    auto reader = std::make_unique<ProfileReader>();
+    static const size_t CHUNK = 65536;
+    auto chunk = std::make_unique<char[]>(CHUNK);
+    for (;;) {
+        long got = fileread_read(file, chunk.get(), CHUNK, &load.error);
+        if (got < 0)
+            return;
+        if (got == 0)
+            break;
+        feed(*reader, chunk.get(), static_cast<size_t>(got));
+    }
+    finish_lines(*reader);
+    // The file as it was is kept only when a save would lose some of it.
+    if (reader->unread > 0 && (!fileread_rewind(file, &load.error) ||
+                               !read_all(file, load.original, chunk.get(), CHUNK, &load.error)))
+        return;
+    load.unread_lines = reader->unread;
+    fill_ledger(*reader);
+    load.result = 1;
+}
+
+int32_t profile_read(const char* path, ProfileLoad& load)
+{
+    load = ProfileLoad{};
+    if (!path)
+        return 0;
+    void* file = fileread_open(path, &load.error);
+    if (!file) {
+        load.result = fileread_missing(load.error) ? 0 : -1;
+        if (load.result == 0)
+            load.error = 0;
+        return load.result;
+    }
+    // A read error keeps the ledger as it was rather than loading half a
+    // time sheet.
+    load.result = -1;
+    try {
+        read_profile(file, load);
+    } catch (const std::bad_alloc&) {
+        load.error = 0;
+    }
+    if (load.result != 1)
+        std::string().swap(load.original);
+    fileread_close(file);
+    return load.result;
 }
 
 int32_t profile_load(const char* path)
 {
-    if (!path)
-        return 0;
-    FILE* file = fopen(path, "rb");
-    if (!file)
-        return 0;
-    int32_t result = 0;
-    try {
-        auto reader = std::make_unique<ProfileReader>();
-        char chunk[65536];
-        size_t got;
-        while (!reader->ended && (got = fread(chunk, 1, sizeof chunk, file)) > 0)
-            feed(*reader, chunk, got);
-        // A read error keeps the ledger as it was rather than loading half a
-        // time sheet.
-        if (!ferror(file))
-            result = finish(*reader);
-    } catch (const std::bad_alloc&) {
-        result = 0;
-    }
-    fclose(file);
-    return result;
+    ProfileLoad load;
+    return profile_read(path, load) == 1 ? 1 : 0;
 }
 
-int32_t profile_save(const char* path)
+int32_t profile_name_problem(const char* name)
 {
+    if (!name)
+        return PROFILE_NAME_OK;
+    size_t size = strlen(name);
+    for (size_t i = 0; i < size; ++i) {
+        if (name[i] != ' ' && is_blank(name[i]))
+            return PROFILE_NAME_BLANK;
+    }
+    if (ledger_find_task(name) >= 0)
+        return PROFILE_NAME_OK;  // that task itself: nothing is added
+    auto written = [](char c) { return c == ' ' ? '_' : c; };
+    for (int32_t i = 0; i < ledger_slot_count(); ++i) {
+        const Plorvin* task = ledger_task_at(i);
+        if (!task || task->name.size() != size)
+            continue;
+        if (std::equal(task->name.begin(), task->name.end(), name,
+                       [&](char a, char b) { return written(a) == written(b); }))
+            return PROFILE_NAME_CLASH;
+    }
+    return PROFILE_NAME_OK;
+}
+
+int32_t profile_save(const char* path, int* error)
+{
+    if (error)
+        *error = 0;
     if (!path)
         return 0;
     std::string text;
@@ -263,5 +415,5 @@ int32_t profile_save(const char* path)
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    return textfile_write(path, text);
+    return textfile_write(path, text, error);
 }

@@ -28,13 +28,13 @@ Plorvin::Plorvin(const char* name_, int32_t seconds_)
 
 Plorvin::~Plorvin() = default;
 
-// Length of the current run. A clock set back while the task runs would give
-// a negative run and take time away from the task; such a run counts as 0.
+// Length of the current run. The run clock never goes back; a run that
+// still came out negative (a clock source replaced meanwhile) counts as 0.
 static int64_t current_run(const Plorvin* task)
 {
     if (task->start < 1)
         return 0;
-    int64_t run = static_cast<int64_t>(clock_now()) - static_cast<int64_t>(task->start);
+    int64_t run = clock_run_seconds() - task->start;
     return run > 0 ? run : 0;
 }
 
@@ -71,7 +71,7 @@ bool task_start(Plorvin* task)
 {
     if (task_is_running(task))
         return false;
-    time_t now = clock_now();
+    int64_t now = clock_run_seconds();
     // start >= 1 is what marks a running task; a clock at or before the epoch
     // must still start it.
     task->start = now >= 1 ? now : 1;

@@ -18,9 +18,10 @@ public:
     int32_t id;
     std::string name;  // never empty, never changed after creation
     int32_t seconds;   // closed runs; never negative
-    // Clock value at which the current run began, 0 while stopped. Kept as the
-    // full time_t so that running and stopped tasks stay apart after 2038.
-    time_t start;
+    // Run clock (clock_run_seconds) at which the current run began, 0 while
+    // stopped. 64 bits, so that running and stopped tasks stay apart after
+    // 2038.
+    int64_t start;
 };
 
 // Returns the task's name, borrowed: valid as long as the task.
@@ -31,8 +32,9 @@ const char* task_name(const Plorvin* task);
 char* task_name_copy(const Plorvin* task);
 
 // Returns the live seconds: the closed runs plus the current run, if any.
-// A run never counts less than 0 (clock set back) and the sum saturates at
-// INT32_MAX instead of wrapping.
+// Runs are measured on the run clock, so setting the system time forward or
+// back neither adds nor takes seconds. A run never counts less than 0 and
+// the sum saturates at INT32_MAX instead of wrapping.
 int32_t task_elapsed(const Plorvin* task);
 
 // Returns true while the task runs.

@@ -6,8 +6,10 @@
 
 #include "platform/safefile.h"
 
-int textfile_write(const char* path, const std::string& text)
+int textfile_write(const char* path, const std::string& text, int* error)
 {
+    if (error)
+        *error = 0;
     std::string disk;
     try {
         disk.reserve(text.size() + std::count(text.begin(), text.end(), '\n'));
@@ -19,7 +21,7 @@ int textfile_write(const char* path, const std::string& text)
             disk += '\r';
         disk += c;
     }
-    return safefile_write(path, disk.data(), disk.size());
+    return safefile_write(path, disk.data(), disk.size(), error);
 }
 
 void textfile_append_int(std::string& out, long long value)

@@ -15,10 +15,14 @@ struct SafeFileOps {
     int (*flush)(void* file);
     // Closes the handle, always releasing it. Returns 1, or 0 on failure.
     int (*close)(void* file);
-    // Renames `from` over `to` in one step, durably. Returns 1, or 0.
+    // Renames `from` over `to` in one step, durably. Returns 1, or 0; also 0
+    // when `to` is marked read-only, which the user meant to keep as it is.
     int (*replace)(const char* from, const char* to);
     // Deletes `path`, ignoring failure.
     void (*remove)(const char* path);
+    // Returns the system's code for the call that failed last (GetLastError
+    // on Windows, errno elsewhere).
+    int (*last_error)();
 };
 
 // The platform's own calls.
@@ -29,5 +33,7 @@ extern const SafeFileOps safefile_system_ops;
 void safefile_set_ops(const SafeFileOps* ops);
 
 // Writes `size` bytes as the new content of `path`. Returns 1, or 0 when any
-// step fails; then the old file is untouched and no temporary file is left.
-int safefile_write(const char* path, const char* data, size_t size);
+// step fails; then the old file is untouched, no temporary file is left, and
+// *error (when `error` is given) holds the system's code of the failed step,
+// or 0 when there is none (no path, no memory).
+int safefile_write(const char* path, const char* data, size_t size, int* error = nullptr);

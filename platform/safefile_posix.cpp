@@ -63,10 +63,16 @@ static void sync_directory_of(const char* path)
 
 static int replace_file(const char* from, const char* to)
 {
-    // The new file keeps the old one's permissions.
+    // The new file keeps the old one's permissions. rename() goes over a
+    // file without write permission: refuse that here.
     struct stat old;
-    if (stat(to, &old) == 0)
+    if (stat(to, &old) == 0) {
+        if (S_ISREG(old.st_mode) && (old.st_mode & 0222) == 0) {
+            errno = EACCES;
+            return 0;
+        }
         chmod(from, old.st_mode & 07777);
+    }
     if (rename(from, to) != 0)
         return 0;
     sync_directory_of(to);
@@ -78,5 +84,10 @@ static void remove_file(const char* path)
     unlink(path);
 }
 
-const SafeFileOps safefile_system_ops = {create_file, write_file, flush_file,
-                                         close_file,  replace_file, remove_file};
+static int last_error()
+{
+    return errno;
+}
+
+const SafeFileOps safefile_system_ops = {create_file,  write_file,  flush_file, close_file,
+                                         replace_file, remove_file, last_error};

@@ -34,6 +34,13 @@ static int close_file(void* file)
 
 static int replace_file(const char* from, const char* to)
 {
+    // Windows refuses to replace a read-only file, but Wine's MoveFileEx goes
+    // over it (and the new file is writable): check first, on both.
+    DWORD attributes = GetFileAttributesA(to);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
     // MOVEFILE_WRITE_THROUGH: the call returns only once the move is on the
     // disk (MoveFileEx documentation).
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
@@ -44,5 +51,10 @@ static void remove_file(const char* path)
     DeleteFileA(path);
 }
 
-const SafeFileOps safefile_system_ops = {create_file, write_file, flush_file,
-                                         close_file,  replace_file, remove_file};
+static int last_error()
+{
+    return static_cast<int>(GetLastError());
+}
+
+const SafeFileOps safefile_system_ops = {create_file,  write_file,  flush_file, close_file,
+                                         replace_file, remove_file, last_error};

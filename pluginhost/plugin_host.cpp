@@ -1,3 +1,5 @@
+// The plug-in slot: loading and releasing the one plug-in library, its menu
+// commands, the notifiers the shell calls and the HostCallback.
 #include "pluginhost/plugin_host.h"
 
 #include <cstring>
@@ -8,10 +10,12 @@
 
 #include "ledger/ledger.h"
 #include "pluginhost/notify.h"
-#include "shell/shell.h"
-#include "shell/shell_ui.h"
 
 static const char BAD_PLUGIN[] = "Le plug-in est introuvable ou incorrecte !";
+static const char PLUGIN_FILTER[] = "Plug-in Files (vorn_*.dll)\0vorn_*.dll\0";
+// The system's code for "not enough memory" (ERROR_NOT_ENOUGH_MEMORY): its
+// message is the one shown when memory runs out inside the HostCallback.
+static const int OUT_OF_MEMORY_CODE = 8;
 
 enum : unsigned {
     COMMAND_MENU = 4093,
@@ -48,7 +52,6 @@ struct PluginSlot {
 
 static PluginSlot g_slot;
 static const PluginLibraryOps* g_ops = &plugin_system_library_ops;
-
 // Entry points run nested message loops (their boxes and dialogs), in which
 // the user can unload the plug-in or a timer tick can restart it. Releasing
 // the library then would pull the code out from under the entry point still
@@ -72,7 +75,7 @@ static bool release_now(void* library)
     int error = 0;
     if (g_ops->release(library, &error))
         return true;
-    ShowErrorBox(error, BAD_PLUGIN);
+    plugin_show_error(error, BAD_PLUGIN);
     return false;
 }
 
@@ -118,7 +121,7 @@ static void clear_slot()
     g_slot = std::move(empty);
 }
 
-int32_t unload_plugin()
+int32_t plugin_unload()
 {
     if (!g_slot.library)
         return 0;
@@ -142,7 +145,7 @@ static void resolve(Entry& entry, const char* name)
     entry = reinterpret_cast<Entry>(g_ops->symbol(g_slot.library, name));
 }
 
-int32_t load_plugin(const char* path)
+int32_t plugin_load(const char* path)
 {
     if (!path || !*path)
         return 0;
@@ -154,7 +157,7 @@ int32_t load_plugin(const char* path)
     int error = 0;
     void* library = g_ops->load(path, &error);
     if (!library) {
-        ShowErrorBox(error, BAD_PLUGIN);
+        plugin_show_error(error, BAD_PLUGIN);
         return 0;
     }
     g_slot.library = library;
@@ -178,26 +181,26 @@ int32_t load_plugin(const char* path)
                                              : nullptr;
     if (missing) {
         std::string text = std::string(BAD_PLUGIN) + "\nLa méthode " + missing + " est manquante.";
-        ShowErrorBox(0, text.c_str());
-        unload_plugin();
+        plugin_show_error(0, text.c_str());
+        plugin_unload();
         return 0;
     }
     return 1;
 }
 
-int32_t activate_plugin(const char* path)
+int32_t plugin_activate(const char* path)
 {
     // `path` may be the remembered path itself, which the load replaces.
     std::string file = path ? path : "";
-    if (!load_plugin(file.c_str()))
+    if (!plugin_load(file.c_str()))
         return 0;
     unsigned loaded = g_load_count;
     int32_t result = call_entry(g_slot.init, plugin_host_callback);
     if (g_load_count != loaded || !g_slot.library)
         return 0;  // released during its own initialisation
     if (result == 0) {
-        ShowMessage(nullptr, "Echec de l'initialisation du plug-in !", SHELL_MB_ICONWARNING);
-        unload_plugin();
+        plugin_warn("Echec de l'initialisation du plug-in !");
+        plugin_unload();
         return 0;
     }
     g_slot.path.reset(new (std::nothrow) std::string(std::move(file)));
@@ -209,7 +212,7 @@ void plugin_shutdown()
 {
     if (plugin_is_active())
         call_entry(g_slot.shutdown);
-    unload_plugin();
+    plugin_unload();
 }
 
 int32_t plugin_command(unsigned command)
@@ -221,24 +224,23 @@ int32_t plugin_command(unsigned command)
             if (plugin_is_active())
                 return 0;
         }
-        std::unique_ptr<char[]> chosen(choose_plugin_file("./plugins"));
+        std::unique_ptr<char[]> chosen(plugin_choose_file(PLUGIN_FILTER, "./plugins"));
         if (chosen)
-            activate_plugin(chosen.get());
+            plugin_activate(chosen.get());
         return 0;
     }
     case COMMAND_ACTIVATE:
         if (g_slot.path)
-            activate_plugin(g_slot.path->c_str());
+            plugin_activate(g_slot.path->c_str());
         return 0;
     case COMMAND_UNLOAD:
-        if (ShowMessage(nullptr, "Voulez-vous stopper le plug-in courant ?",
-                        SHELL_QUESTION | SHELL_MB_TOPMOST) == SHELL_IDYES)
+        if (plugin_ask("Voulez-vous stopper le plug-in courant ?"))
             return plugin_command(COMMAND_SHUTDOWN);
         return 0;
     case COMMAND_SHUTDOWN:
         if (plugin_is_active() && call_entry(g_slot.shutdown) == 0)
             return 0;  // the plug-in refuses: it stays loaded and active
-        unload_plugin();
+        plugin_unload();
         return 1;
     case COMMAND_CONFIGURE:
         if (plugin_has_configuration())
@@ -262,7 +264,7 @@ void plugin_timer_tick()
         // same file again would initialise it a second time. The restart
         // ends there.
         if (!plugin_is_active() && !path.empty())
-            activate_plugin(path.c_str());
+            plugin_activate(path.c_str());
     }
     if (g_slot.unload_request) {
         g_slot.unload_request = 0;
@@ -278,12 +280,8 @@ int32_t notify_add_task()
     int32_t result = call_entry(g_slot.addtask, buffer);
     // A plug-in that filled the whole buffer left no NUL.
     buffer[sizeof buffer - 1] = '\0';
-    if (buffer[0] != '\0') {
-        int32_t ok = ledger_add_task(buffer, 0) != -1;
-        int32_t told = notify_task_added(buffer, ok);
-        if (told == PLUGIN_NOT_AVAILABLE ? !ok : told == 0)
-            ShowErrorBox(0, "Echec de l'ajout de la tâche.");
-    }
+    if (buffer[0] != '\0')
+        notify_add_named_task(buffer);
     return result;
 }
 
@@ -367,7 +365,7 @@ int32_t notify_autosave()
     if (g_slot.autosave_guard)
         return 1;
     g_slot.autosave_guard = 1;
-    int32_t result = send_task_summaries(g_slot.autosave);
+    int32_t result = plugin_send_task_summaries(g_slot.autosave);
     g_slot.autosave_guard = 0;
     return result;
 }
@@ -376,10 +374,10 @@ int32_t notify_save_report()
 {
     if (!available(g_slot.savereport))
         return PLUGIN_NOT_AVAILABLE;
-    return send_task_summaries(g_slot.savereport);
+    return plugin_send_task_summaries(g_slot.savereport);
 }
 
-int32_t send_task_summaries(vorn_autosave_fn entry)
+int32_t plugin_send_task_summaries(vorn_autosave_fn entry)
 {
     if (!entry)
         return 1;
@@ -407,44 +405,39 @@ int32_t send_task_summaries(vorn_autosave_fn entry)
     return call_entry(entry, array, static_cast<int>(summaries.size()));
 }
 
-int VORN_CALL plugin_host_callback(unsigned code, const char* name, int* value)
+// One HostCallback command. Returns its result and whether the ledger changed.
+static int run_host_command(unsigned code, const char* name, int* value, bool& changed)
 {
+    int result = 0;
     switch (code) {
     case HOST_CMD_ADD_TASK:
-        return ledger_add_task(name, 0) >= 0;
+        result = ledger_add_task(name, 0) >= 0;
+        break;
     case HOST_CMD_REMOVE_TASK: {
         int32_t index = ledger_find_task(name);
         bool current = index >= 0 && index == ledger_current_index();
-        if (ledger_remove_task(index) < 0)
-            return 0;
+        result = ledger_remove_task(index) >= 0;
         // The current index must not name a task that no longer exists.
-        if (current) {
+        if (result && current)
             ledger_forget_current();
-            shell_tray_idle();
-        }
-        return 1;
+        break;
     }
     case HOST_CMD_SET_TASK_SECONDS:
-        return value && ledger_set_seconds_named(name, *value) == 1;
+        result = value && ledger_set_seconds_named(name, *value) == 1;
+        break;
     case HOST_CMD_START_TASK:
-        if (ledger_start_task_named(name) != 1)
-            return 0;
-        shell_tray_running();
-        return 1;
+        result = ledger_start_task_named(name) == 1;
+        break;
     case HOST_CMD_STOP_CURRENT_TASK:
-        if (ledger_stop_current() != 1)
-            return 0;
-        shell_tray_idle();
-        return 1;
+        result = ledger_stop_current() == 1;
+        break;
     case HOST_CMD_STOP_TASK:
-        if (ledger_stop_task_named(name) != 1)
-            return 0;
-        shell_tray_idle();
-        return 1;
+        result = ledger_stop_task_named(name) == 1;
+        break;
     case HOST_CMD_CLEAR_TASKS:
         ledger_clear();
-        shell_tray_idle();
-        return 1;
+        result = 1;
+        break;
     case HOST_CMD_REQUEST_RESTART:
         g_slot.restart_request = 1;
         return 1;
@@ -452,5 +445,24 @@ int VORN_CALL plugin_host_callback(unsigned code, const char* name, int* value)
         g_slot.unload_request = 1;
         return 1;
     }
-    return 0;
+    changed = result != 0;
+    return result;
+}
+
+int VORN_CALL plugin_host_callback(unsigned code, const char* name, int* value)
+{
+    // Called from the plug-in's code: no exception may unwind through it.
+    // Memory running out fails the command, or, once the ledger changed, only
+    // what the program does about the change; the user sees the system's
+    // message either way.
+    bool changed = false;
+    int result = 0;
+    try {
+        result = run_host_command(code, name, value, changed);
+        if (changed)
+            plugin_ledger_changed();
+    } catch (...) {
+        plugin_show_error(OUT_OF_MEMORY_CODE, nullptr);
+    }
+    return result;
 }

@@ -1,12 +1,9 @@
-// The plug-in slot's window side: the library calls, the file picker and the
-// plug-in items of the tray menu.
+// The plug-in slot's window side: the library calls and the plug-in items of
+// the tray menu.
 #include <windows.h>
-
-#include <commdlg.h>
 
 #include "pluginhost/notify.h"
 #include "pluginhost/plugin_host.h"
-#include "shell/filepicker.h"
 
 static void* load_library(const char* path, int* error)
 {
@@ -31,13 +28,7 @@ static int release_library(void* library, int* error)
 
 const PluginLibraryOps plugin_system_library_ops = {load_library, find_symbol, release_library};
 
-char* choose_plugin_file(const char* initial_directory)
-{
-    return RunFilePicker(false, "Plug-in Files (vorn_*.dll)\0vorn_*.dll\0", initial_directory,
-                         OFN_FILEMUSTEXIST | OFN_HIDEREADONLY);
-}
-
-void update_plugin_menu(void* menu_handle)
+void UpdatePluginMenu(void* menu_handle)
 {
     HMENU menu = static_cast<HMENU>(menu_handle);
     if (!menu)

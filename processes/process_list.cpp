@@ -1,3 +1,4 @@
+// The process list of the tray menu: filled from the process sources, sorted, and its menu items.
 #include "processes/process_list.h"
 
 #include <algorithm>
@@ -6,7 +7,6 @@
 #include <new>
 
 #include "ledger/ledger.h"
-#include "shell/resource.h"
 
 using ProcessEntries = std::vector<std::unique_ptr<ProcItemStruct>>;
 
@@ -98,11 +98,11 @@ void process_list_clear()
     ProcessEntries().swap(g_list);
 }
 
-ProcessMenuItem process_list_menu_item(int32_t k)
+ProcessMenuItem process_list_menu_item(int32_t k, uint32_t first_id)
 {
     const ProcItemStruct* entry = process_list_entry(k);
     if (!entry)
         return {0, nullptr, false};
-    return {IDC_PROCESS_FIRST + static_cast<uint32_t>(k), entry->name,
+    return {first_id + static_cast<uint32_t>(k), entry->name,
             (k + 1) % PROCESS_MENU_COLUMN == 0};
 }

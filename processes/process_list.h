@@ -70,13 +70,14 @@ void process_list_clear();
 
 // The submenu item of entry k.
 struct ProcessMenuItem {
-    uint32_t id;       // 1003 + k
+    uint32_t id;       // first_id + k
     const char* text;  // the entry's name, borrowed like the entry
     bool bar_break;    // starts a new column with a bar: (k + 1) % 25 == 0
 };
 
-// Returns the item of entry k; text is nullptr for a bad k.
-ProcessMenuItem process_list_menu_item(int32_t k);
+// Returns the item of entry k, whose command id is `first_id` + k; text is
+// nullptr (and the id 0) for a bad k.
+ProcessMenuItem process_list_menu_item(int32_t k, uint32_t first_id);
 
 // Terminates the process with that exit code. Returns non-zero when done, 0
 // when it cannot be opened for termination or the termination fails

@@ -1,11 +1,10 @@
+// The operating system's process sources, the process submenu and termination.
 #include "processes/process_menu.h"
 
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstring>
-
-#include "shell/resource.h"
 
 // Windows 95, 98 and Me have no PSAPI.DLL but have the Toolhelp functions;
 // NT 4 has PSAPI.DLL (redistributable) but no Toolhelp functions. Binding
@@ -111,22 +110,22 @@ void process_list_refresh()
     process_list_refresh_from(process_list_system_sources);
 }
 
-void process_list_insert_sorted(HMENU popup)
+void process_list_insert_sorted(HMENU popup, ProcessMenuIds ids)
 {
     process_list_sort();
     for (int32_t k = 0; k < process_list_count(); ++k) {
-        ProcessMenuItem item = process_list_menu_item(k);
+        ProcessMenuItem item = process_list_menu_item(k, ids.first);
         UINT flags = MF_BYCOMMAND | MF_STRING;
         if (item.bar_break)
             flags |= MF_MENUBARBREAK;
-        InsertMenuA(popup, IDC_PROCESS_EMPTY, flags, item.id, item.text);
+        InsertMenuA(popup, ids.before, flags, item.id, item.text);
     }
 }
 
-void process_list_fill_menu(HMENU popup)
+void process_list_fill_menu(HMENU popup, ProcessMenuIds ids)
 {
     process_list_refresh();
-    process_list_insert_sorted(popup);
+    process_list_insert_sorted(popup, ids);
 }
 
 int process_terminate(uint32_t pid, uint32_t exit_code)

@@ -10,10 +10,17 @@
 // KERNEL32.DLL, both bound at run time.
 extern const ProcessSources process_list_system_sources;
 
-// Sorts the list and inserts one item per entry before the item whose command
-// id is 1002 (IDC_PROCESS_EMPTY), which `popup` or one of its submenus holds.
-// Item 1002 itself stays; the shell removes it.
-void process_list_insert_sorted(HMENU popup);
+// Where the process items go in the caller's menu: before the item whose
+// command id is `before` (which stays; the caller removes it), entry k with
+// the command id `first` + k.
+struct ProcessMenuIds {
+    UINT before;
+    UINT first;
+};
+
+// Sorts the list and inserts one item per entry before item `ids.before`,
+// which `popup` or one of its submenus holds.
+void process_list_insert_sorted(HMENU popup, ProcessMenuIds ids);
 
 // process_list_refresh, then process_list_insert_sorted.
-void process_list_fill_menu(HMENU popup);
+void process_list_fill_menu(HMENU popup, ProcessMenuIds ids);

@@ -1,16 +1,19 @@
-// The small dialogs, the file picker and the boxes.
+// The small dialogs, the file pickers and the boxes, and the record of the
+// window side that the shell's logic calls.
 #include <windows.h>
 
 #include <commdlg.h>
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
 
-#include "shell/filepicker.h"
+#include "processes/process_list.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
-#include "shell/shell_ui.h"
+#include "shell/tray.h"
+#include "shell/window.h"
 
 static_assert(SHELL_MB_YESNO == MB_YESNO && SHELL_MB_ICONQUESTION == MB_ICONQUESTION &&
               SHELL_MB_ICONWARNING == MB_ICONWARNING &&
@@ -32,20 +35,31 @@ void DestroyShellWindow(void* window)
 // The name typed in the add-task dialog: at most 79 characters are taken.
 static char g_new_task_name[80];
 
+// A name the profile could not carry back keeps the dialog open, so that the
+// user can mend it.
 static INT_PTR add_task_ok(HWND dialog, WPARAM wparam)
 {
     if (GetDlgItemTextA(dialog, IDC_ADD_NAME, g_new_task_name, sizeof g_new_task_name) == 0)
         g_new_task_name[0] = '\0';
-    shell_add_named_task(g_new_task_name);
-    EndDialog(dialog, wparam);
+    if (shell_add_named_task(g_new_task_name))
+        EndDialog(dialog, wparam);
     return TRUE;
+}
+
+static void add_task_init(HWND dialog)
+{
+    HWND field = GetDlgItem(dialog, IDC_ADD_NAME);
+    // The field takes no more than is kept, rather than cutting a longer name
+    // without a sign.
+    SendMessageA(field, EM_LIMITTEXT, sizeof g_new_task_name - 1, 0);
+    SetFocus(field);
 }
 
 static INT_PTR CALLBACK add_task_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
-        SetFocus(GetDlgItem(dialog, IDC_ADD_NAME));
+        add_task_init(dialog);
         return FALSE;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDOK)
@@ -147,26 +161,66 @@ char* ChooseTextFile(const char* folder)
                              OFN_NOREADONLYRETURN);
 }
 
+char* ChooseExistingFile(const char* filter, const char* folder)
+{
+    return RunFilePicker(false, filter, folder, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY);
+}
+
+// Writes `text` joined with the system's message for `code` into `box`, as
+// ShowErrorBox shows them. A fixed buffer rather than a string: this box
+// also tells that memory ran out.
+static void error_text(char* box, size_t size, int code, const char* text)
+{
+    char digits[12];
+    char* message = nullptr;
+    const char* system_text = "";
+    if (code != 0) {
+        DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM,
+                                      nullptr, static_cast<DWORD>(code),
+                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                      reinterpret_cast<char*>(&message), 0, nullptr);
+        if (length > 0 && message) {
+            system_text = message;
+        } else {
+            snprintf(digits, sizeof digits, "%d", code);
+            system_text = digits;
+        }
+    }
+    if (!text)
+        snprintf(box, size, "%s", system_text);
+    else if (code != 0)
+        snprintf(box, size, "%s\n%s", text, system_text);
+    else
+        snprintf(box, size, "%s", text);
+    if (message)
+        LocalFree(message);
+}
+
 void ShowErrorBox(int code, const char* text)
 {
-    std::string system_text;
-    if (code != 0) {
-        char* message = nullptr;
-        DWORD size = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM,
-                                    nullptr, static_cast<DWORD>(code),
-                                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                    reinterpret_cast<char*>(&message), 0, nullptr);
-        if (size > 0 && message)
-            system_text = message;
-        else
-            system_text = std::to_string(code);
-        if (message)
-            LocalFree(message);
-    }
-    std::string box = text ? text : "";
-    if (text && code != 0)
-        box += "\n";
-    if (!text || code != 0)
-        box += system_text;
-    MessageBoxA(nullptr, box.c_str(), ZENTRIK_CAPTION, MB_ICONINFORMATION | MB_OK);
+    char box[2048];
+    error_text(box, sizeof box, code, text);
+    MessageBoxA(nullptr, box, ZENTRIK_CAPTION, MB_ICONINFORMATION | MB_OK);
 }
+
+int ShowErrorQuestion(int code, const char* text, const char* question)
+{
+    char box[2048];
+    error_text(box, sizeof box, code, text);
+    size_t used = strlen(box);
+    // The system's messages end with a line break of their own.
+    const char* separator = used > 0 && box[used - 1] != '\n' ? "\n" : "";
+    snprintf(box + used, sizeof box - used, "%s%s", separator, question);
+    return MessageBoxA(nullptr, box, ZENTRIK_CAPTION, SHELL_QUESTION);
+}
+
+static int terminate_process(uint32_t pid, uint32_t exit_code)
+{
+    return process_terminate(pid, exit_code);
+}
+
+const ShellWindow shell_win32_window = {
+    ShowMessage,       TraySetTip,   TraySetIcon,        ShowAddTaskDialog,   ShowAboutBox,      ChooseTextFile,
+    ChooseExistingFile, ShowErrorBox, DestroyShellWindow, RunTaskManagerDialog, terminate_process,
+    ShowErrorQuestion,
+};

@@ -1,3 +1,4 @@
+// Durations as the program shows them.
 #include "shell/duration.h"
 
 #include <cstdio>

@@ -1,14 +1,13 @@
 // ZentrikWin: the entry point, the hidden main window and the message loop.
 #include <windows.h>
 
-#include "ledger/profile.h"
 #include "pluginhost/notify.h"
 #include "shell/commands.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
-#include "shell/shell_ui.h"
 #include "shell/taskmanager.h"
 #include "shell/tray.h"
+#include "shell/window.h"
 
 static const UINT_PTR MAIN_TIMER_ID = 666;
 static const UINT MAIN_TIMER_PERIOD = 20000;
@@ -107,6 +106,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
         return -1;
     }
     g_shell.instance = instance;
+    shell_set_window(&shell_win32_window);
     SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
     if (!previous && !register_main_class(instance))
         return 1;
@@ -119,7 +119,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
     g_shell.main_window = window;
     g_taskbar_created = RegisterWindowMessageA("TaskbarCreated");
 
-    profile_load(ZENTRIK_PROFILE);
+    shell_open_profile();
     TrayInit(window, instance);
     TrayAdd(ZENTRIK_TITLE, IDI_IDLE);
     TrayRegisterHandler(WM_LBUTTONUP, ShowTrayMenu, 0);

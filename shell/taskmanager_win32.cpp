@@ -8,9 +8,9 @@
 #include "shell/taskmanager.h"
 
 static const UINT_PTR TIMER_ID = 397;
-// Private messages: the procedure calls itself with them directly.
-static const UINT WM_REFRESH_LIST = 398;
-static const UINT WM_REFRESH_TIMES = 399;
+
+static_assert(TASKMANAGER_SELECTION_CHANGED == LBN_SELCHANGE && TASKMANAGER_DOUBLE_CLICK == LBN_DBLCLK,
+              "the list's notifications are Win32's");
 
 // The view and what of it the controls show now.
 struct TaskManagerDialog {
@@ -49,38 +49,23 @@ static void show(HWND dialog, TaskManagerDialog& data)
     show_text(dialog, IDC_TM_TOTAL_TIME, view.total_time, shown.total_time);
 }
 
-static void on_selection(HWND dialog, TaskManagerView& view)
+// The text of the list's selected item, "" when none.
+static std::string selected_item(HWND dialog)
 {
     HWND list = GetDlgItem(dialog, IDC_TM_LIST);
     LRESULT item = SendMessageA(list, LB_GETCURSEL, 0, 0);
     char text[512] = "";
     if (item != LB_ERR && SendMessageA(list, LB_GETTEXTLEN, item, 0) < static_cast<LRESULT>(sizeof text))
         SendMessageA(list, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text));
-    taskmanager_select(view, text);
+    return text;
 }
 
 static void on_command(HWND dialog, TaskManagerView& view, WPARAM wparam)
 {
-    switch (LOWORD(wparam)) {
-    case IDC_TM_LIST:
-        if (HIWORD(wparam) == LBN_SELCHANGE)
-            on_selection(dialog, view);
-        else if (HIWORD(wparam) == LBN_DBLCLK)
-            taskmanager_toggle(view);
-        break;
-    case IDC_TM_ADD:
-        taskmanager_add(view, dialog);
-        break;
-    case IDC_TM_TOGGLE:
-        taskmanager_toggle(view);
-        break;
-    case IDC_TM_RESET:
-        taskmanager_reset(view, dialog);
-        break;
-    case IDC_TM_DELETE:
-        taskmanager_delete(view, dialog);
-        break;
-    }
+    std::string item;
+    if (LOWORD(wparam) == IDC_TM_LIST && HIWORD(wparam) == LBN_SELCHANGE)
+        item = selected_item(dialog);
+    taskmanager_command(view, LOWORD(wparam), HIWORD(wparam), item.c_str(), dialog);
 }
 
 static INT_PTR CALLBACK task_manager_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
@@ -94,12 +79,11 @@ static INT_PTR CALLBACK task_manager_procedure(HWND dialog, UINT message, WPARAM
     case WM_INITDIALOG:
         // The buttons start enabled in the template.
         data->shown.task_buttons = true;
-        task_manager_procedure(dialog, WM_REFRESH_LIST, 0, 0);
-        task_manager_procedure(dialog, WM_REFRESH_TIMES, 0, 0);
+        taskmanager_open(data->view);
         SetTimer(dialog, TIMER_ID, 1000, nullptr);
-        return FALSE;
+        break;
     case WM_TIMER:
-        taskmanager_timer(data->view);
+        taskmanager_tick(data->view);
         break;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDCANCEL || LOWORD(wparam) == IDC_TM_CLOSE) {
@@ -107,18 +91,13 @@ static INT_PTR CALLBACK task_manager_procedure(HWND dialog, UINT message, WPARAM
             EndDialog(dialog, wparam);
             return TRUE;
         }
-        on_command(dialog, data->view, wparam);
-        break;
-    case WM_REFRESH_LIST:
-        taskmanager_refresh_list(data->view);
-        break;
-    case WM_REFRESH_TIMES:
-        taskmanager_refresh_times(data->view);
+        if (!shell_guard([&] { on_command(dialog, data->view, wparam); }))
+            return FALSE;
         break;
     default:
         return FALSE;
     }
-    show(dialog, *data);
+    shell_guard([&] { show(dialog, *data); });
     return FALSE;
 }
 

@@ -1,4 +1,4 @@
-// The notification-area icon and its menu.
+// The notification-area icon, the routing of its mouse events, and its menu.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +22,13 @@ int TrayAdd(const char* tip, int icon_id);
 void TrayRestore();
 // Removes the icon.
 void TrayRemove();
+// Returns the icon shown (the tray's own), nullptr before the first.
+HICON TrayIcon();
+// Sets the icon's tip (at most 63 characters are kept).
+void TraySetTip(const char* text);
+// Shows icon resource `icon_id`. When it cannot be loaded, the icon shown
+// stays.
+void TraySetIcon(int icon_id);
 // Routes mouse message `mouse_message` to `handler`. Returns 1, or 0 when the
 // message has no slot.
 int TrayRegisterHandler(int mouse_message, TrayHandler handler, int user_value);

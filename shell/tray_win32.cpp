@@ -1,3 +1,4 @@
+// The notification-area icon, its mouse table and its popup menu.
 #include "shell/tray.h"
 
 #include <shellapi.h>
@@ -11,7 +12,6 @@
 #include "shell/commands.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
-#include "shell/shell_ui.h"
 #include "shell/traymenu.h"
 
 // The version-1 record: the first 88 bytes of NOTIFYICONDATAA, which every
@@ -19,6 +19,8 @@
 static NOTIFYICONDATAA g_icon;
 static bool g_ready = false;
 static HINSTANCE g_instance = nullptr;
+// What the menu last built shows of the ledger: its task items name tasks.
+static TrayMenuPlan g_plan;
 
 struct TraySlot {
     int message;
@@ -48,12 +50,19 @@ static void set_tip(const char* text)
     strncpy(g_icon.szTip, text ? text : "", 63);
 }
 
-static void replace_icon(HICON icon)
+// Shows icon resource `icon_id` from now on. Returns false, keeping the
+// icon shown, when it cannot be loaded: a blank icon would leave the user
+// nothing to click.
+static bool replace_icon(int icon_id)
 {
+    HICON icon = load_small_icon(icon_id);
+    if (!icon)
+        return false;
     // Icons from LoadImageA without LR_SHARED are the caller's to destroy.
     if (g_icon.hIcon)
         DestroyIcon(g_icon.hIcon);
     g_icon.hIcon = icon;
+    return true;
 }
 
 void TrayInit(HWND window, HINSTANCE instance)
@@ -73,7 +82,7 @@ int TrayAdd(const char* tip, int icon_id)
     g_icon.uCallbackMessage = WM_TRAY_CALLBACK;
     set_tip(tip);
     if (icon_id != 0)
-        replace_icon(load_small_icon(icon_id));
+        replace_icon(icon_id);
     return Shell_NotifyIconA(NIM_ADD, &g_icon);
 }
 
@@ -81,6 +90,11 @@ void TrayRestore()
 {
     if (g_ready)
         Shell_NotifyIconA(NIM_ADD, &g_icon);
+}
+
+HICON TrayIcon()
+{
+    return g_icon.hIcon;
 }
 
 void TraySetTip(const char* text)
@@ -91,8 +105,8 @@ void TraySetTip(const char* text)
 
 void TraySetIcon(int icon_id)
 {
-    replace_icon(load_small_icon(icon_id));
-    Shell_NotifyIconA(NIM_MODIFY, &g_icon);
+    if (replace_icon(icon_id))
+        Shell_NotifyIconA(NIM_MODIFY, &g_icon);
 }
 
 void TrayRemove()
@@ -140,7 +154,8 @@ HMENU BuildTrayMenu(HMENU* popup)
     } catch (const std::bad_alloc&) {
         // Without memory for the labels the menu shows no task.
     }
-    for (const TrayMenuTask& task : plan.tasks) {
+    g_plan = std::move(plan);
+    for (const TrayMenuTask& task : g_plan.tasks) {
         UINT flags = MF_BYCOMMAND | MF_STRING;
         if (task.checked)
             flags |= MF_CHECKED;
@@ -148,22 +163,22 @@ HMENU BuildTrayMenu(HMENU* popup)
             flags |= MF_MENUBARBREAK;
         InsertMenuA(*popup, IDC_NO_TASK, flags, task.id, task.label.c_str());
     }
-    if (plan.no_slots)
+    if (g_plan.no_slots)
         grey(*popup, IDC_NO_TASK);
     else
         RemoveMenu(*popup, IDC_NO_TASK, MF_BYCOMMAND);
     // The process list comes with the process list option only; it lives
     // until the chosen command was carried out (ShowTrayMenu clears it).
     if (g_shell.process_list_option) {
-        process_list_fill_menu(*popup);
+        process_list_fill_menu(*popup, {IDC_PROCESS_EMPTY, IDC_PROCESS_FIRST});
         RemoveMenu(*popup, IDC_PROCESS_EMPTY, MF_BYCOMMAND);
     } else {
         RemoveMenu(*popup, IDC_PROCESS_MENU, MF_BYCOMMAND);
     }
-    update_plugin_menu(*popup);
-    if (!plan.stop_enabled)
+    UpdatePluginMenu(*popup);
+    if (!g_plan.stop_enabled)
         grey(*popup, IDC_STOP);
-    if (!plan.tasks_enabled) {
+    if (!g_plan.tasks_enabled) {
         grey(*popup, IDC_RESET_ALL);
         grey(*popup, IDC_REPORT);
     }
@@ -185,7 +200,7 @@ int ShowTrayMenu(HINSTANCE, HWND window, UINT message, WPARAM wparam, LPARAM lpa
     SetForegroundWindow(window);
     UINT id = TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0,
                              window, nullptr);
-    DispatchCommand(id, window, message, wparam, lparam);
+    DispatchCommand(traymenu_command_now(g_plan, id), window, message, wparam, lparam);
     // ...and the next click would not open it again without this message.
     PostMessageA(window, WM_NULL, 0, 0);
     DestroyMenu(menu);

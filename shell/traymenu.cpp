@@ -1,3 +1,4 @@
+// The tray menu's view of the ledger, and its task items' ids.
 #include "shell/traymenu.h"
 
 #include <algorithm>
@@ -23,11 +24,24 @@ TrayMenuPlan traymenu_plan()
         label += " - [" + duration_text(task_elapsed(task)) + "]";
         if (label.size() > LABEL_MAX)
             label.resize(LABEL_MAX);
-        plan.tasks.push_back({IDC_TASK_FIRST + static_cast<unsigned>(i), std::move(label),
+        plan.tasks.push_back({IDC_TASK_FIRST + static_cast<unsigned>(i), task_name(task), std::move(label),
                               task_is_running(task), (i + 1) % 20 == 0});
     }
     plan.no_slots = ledger_slot_count() == 0;
     plan.stop_enabled = ledger_has_current();
     plan.tasks_enabled = ledger_task_count() >= 1;
     return plan;
+}
+
+unsigned traymenu_command_now(const TrayMenuPlan& plan, unsigned id)
+{
+    for (const TrayMenuTask& task : plan.tasks) {
+        if (task.id != id)
+            continue;
+        int32_t index = ledger_find_task(task.name.c_str());
+        if (index < 0 || index > IDC_TASK_LAST - IDC_TASK_FIRST)
+            return 0;
+        return IDC_TASK_FIRST + static_cast<unsigned>(index);
+    }
+    return id;
 }

@@ -496,6 +496,36 @@ TEST_F(PluginE2e, VetoesKeepTheTasksAsTheyWere)
     EXPECT_EQ(profile(), e2e_expected_profile(profile(), kept));
 }
 
+// The plug-in, told of the stop of the running task, adds a task that sorts
+// before the one the user chose: the host starts the chosen task, not the one
+// that now stands in its old slot. From the tray and the task manager alike.
+TEST_F(PluginE2e, PlugInThatAddsATaskOnTheStopLeavesTheUsersChoice)
+{
+    seed(SEED);
+    ASSERT_TRUE(start(LOAD_FULL));
+    expect_log({"attach", "init"}, "start-up");
+    ASSERT_TRUE(command(IDC_TASK_FIRST + 1));
+    expect_log({"taskstarted \"Mail\" {60-70} 1"}, "Mail started");
+
+    control("taskstopped.call=80,Aaa\n");
+    ASSERT_TRUE(command(IDC_TASK_FIRST + 2));
+    expect_log({"taskstopped \"Mail\" {60-70} 1", "  call 80 \"Aaa\" (null) -> 1", "taskstarted \"Zeta\" {0-5} 1"},
+               "Zeta chosen from the tray");
+
+    control("taskstopped.call=80,Aab\n");
+    Manager manager = open_manager(app);
+    ASSERT_TRUE(manager.window);
+    EXPECT_EQ(manager.items(), (Lines{"Aaa", "Client A", "Mail", "Zeta [En Cours]"}));
+    ASSERT_TRUE(manager.select(2));
+    ASSERT_TRUE(manager.press_and_refresh(IDC_TM_TOGGLE));
+    expect_log({"taskstopped \"Zeta\" {0-5} 1", "  call 80 \"Aab\" (null) -> 1", "taskstarted \"Mail\" {60-70} 1"},
+               "Mail chosen in the task manager");
+    EXPECT_EQ(manager.items(), (Lines{"Aaa", "Aab", "Client A", "Mail [En Cours]", "Zeta"}));
+    manager.press(IDC_TM_CLOSE);
+    ASSERT_TRUE(e2e_wait_closed(manager.window));
+    control("");
+}
+
 // _vorn_addtask answers 0 or 1, with or without a name in the buffer.
 TEST_F(PluginE2e, AddTaskTakesThePlugInsNameAndAnswer)
 {

@@ -59,16 +59,24 @@ struct ProfileTest : testing::Test {
     void TearDown() override { ledger_clear(); }
 
     // Loads `bytes` from memory and, written to a file, from disk: both must
-    // succeed and give the same ledger, which is returned.
-    Rows load_both_ways(const std::string& bytes)
+    // succeed and give the same ledger, which is returned, and the same count
+    // of lines that gave no task, which goes to *unread when given.
+    Rows load_both_ways(const std::string& bytes, int32_t* unread = nullptr)
     {
-        EXPECT_EQ(profile_load_bytes(bytes.data(), bytes.size()), 1);
+        int32_t unread_in_memory = -1;
+        EXPECT_EQ(profile_load_bytes(bytes.data(), bytes.size(), &unread_in_memory), 1);
         EXPECT_EQ(ledger_slot_count(), ledger_task_count()) << "a load leaves no empty slot";
         Rows from_memory = ledger_rows();
         ledger_clear();
         write_bytes(path, bytes);
-        EXPECT_EQ(profile_load(path.c_str()), 1);
+        ProfileLoad load;
+        EXPECT_EQ(profile_read(path.c_str(), load), 1);
         EXPECT_EQ(ledger_rows(), from_memory) << "disk and memory disagree";
+        EXPECT_EQ(load.unread_lines, unread_in_memory) << "disk and memory disagree";
+        // The file as it was is kept exactly when a save would lose some of it.
+        EXPECT_EQ(load.original, load.unread_lines > 0 ? bytes : "");
+        if (unread)
+            *unread = unread_in_memory;
         return from_memory;
     }
 
@@ -139,10 +147,13 @@ TEST_F(ProfileTest, ReadsLinesAsTheTextModeReaderDoes)
     ASSERT_EQ(long_line.size(), 600u);
     std::string long_name = "0\t" + std::string(600, 'n') + "\t5\n";
 
+    // `unread`: the lines that were neither comments nor blank and gave no
+    // task, which a save would drop.
     struct Case {
         const char* label;
         std::string bytes;
         Rows expected;
+        int32_t unread = 0;
     };
     const Case cases[] = {
         {"CR CR LF line ends", "0\tA\t1\r\r\n1\tB\t2\r\r\n", {{"A", 1}, {"B", 2}}},
@@ -161,8 +172,8 @@ TEST_F(ProfileTest, ReadsLinesAsTheTextModeReaderDoes)
         {"signed seconds", "0\tA\t+7\n1\tB\t-7\n2\tC\t-0\n", {{"A", 7}, {"B", 0}, {"C", 0}}},
         {"underscores become spaces", "0\ta_b\t1\n1\t__\t2\n", {{"  ", 2}, {"a b", 1}}},
         {"the first line of a name wins",
-         "0\tA\t1\n1\tA\t9\n2\ta\t3\n3\tA\t0\n", {{"A", 1}, {"a", 3}}},
-        {"a duplicate made by underscores", "0\ta_b\t1\n1\ta_b\t9\n", {{"a b", 1}}},
+         "0\tA\t1\n1\tA\t9\n2\ta\t3\n3\tA\t0\n", {{"A", 1}, {"a", 3}}, 2},
+        {"a duplicate made by underscores", "0\ta_b\t1\n1\ta_b\t9\n", {{"a b", 1}}, 1},
         {"index fields with gaps, repeats, any order",
          "7\tC\t3\n7\tA\t1\n-4\tB\t2\n0\tb\t4\n", {{"A", 1}, {"B", 2}, {"b", 4}, {"C", 3}}},
         {"numbers beyond 32 bits clamp",
@@ -183,20 +194,25 @@ TEST_F(ProfileTest, ReadsLinesAsTheTextModeReaderDoes)
          "-\tA\t1\n"
          "0 -5\n"
          "0\tZ\t1\n",
-         {{"Z", 1}}},
-        {"Ctrl-Z ends the input", "0\tA\t1\n\x1a" "1\tB\t2\n", {{"A", 1}}},
-        {"Ctrl-Z in a line ends it and the input", "0\tA\t12\x1a" "34\n1\tB\t2\n", {{"A", 12}}},
+         {{"Z", 1}},
+         11},
+        {"Ctrl-Z ends the input", "0\tA\t1\n\x1a" "1\tB\t2\n# end\n", {{"A", 1}}, 1},
+        {"Ctrl-Z at the end, as old editors write", "0\tA\t1\r\n\x1a", {{"A", 1}}},
+        {"Ctrl-Z in a line ends it and the input", "0\tA\t12\x1a" "34\n1\tB\t2\n", {{"A", 12}}, 2},
         {"a NUL byte ends the text of its line",
-         "0\tA\0B\t5\n0\tC\t6\0 junk\n\0" "0\tD\t7\n0\tE\t8\n"s, {{"C", 6}, {"E", 8}}},
+         "0\tA\0B\t5\n0\tC\t6\0 junk\n\0" "0\tD\t7\n0\tE\t8\n"s, {{"C", 6}, {"E", 8}}, 2},
+        {"a file of garbage", "\x01\x02garbage\n\xff\xfe\n\0\0\n", {}, 2},
         {"a 600-byte line is read as 511 bytes and the rest", long_line, {{"A", 1}, {"B", 3}}},
-        {"a 600-byte name gives nothing", long_name + "0\tZ\t1\n", {{"Z", 1}}},
+        {"a 600-byte name gives nothing", long_name + "0\tZ\t1\n", {{"Z", 1}}, 1},
         {"511 bytes then LF: the LF is a blank line",
          "0\tA\t1" + std::string(506, ' ') + "\n1\tB\t2\n", {{"A", 1}, {"B", 2}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         ledger_clear();
-        EXPECT_EQ(load_both_ways(c.bytes), c.expected);
+        int32_t unread = -1;
+        EXPECT_EQ(load_both_ways(c.bytes, &unread), c.expected);
+        EXPECT_EQ(unread, c.unread);
     }
 }
 
@@ -299,7 +315,9 @@ TEST_F(ProfileTest, AFailedSaveLeavesTheOldFile)
         write_bytes(path, old);
         {
             FailingOpsScope failing(step);
-            EXPECT_EQ(profile_save(path.c_str()), 0);
+            int error = 0;
+            EXPECT_EQ(profile_save(path.c_str(), &error), 0);
+            EXPECT_EQ(error, FAILING_OPS_ERROR) << "the failed step's code";
         }
         EXPECT_EQ(read_bytes(path), old);
         EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
@@ -318,4 +336,50 @@ TEST_F(ProfileTest, SavingToNoPathOrAMissingDirectoryFails)
     EXPECT_EQ(profile_save(""), 0);
     EXPECT_EQ(profile_save(dir.file("missing/Zentrik.cnf").c_str()), 0);
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
+}
+
+// A file marked read-only is the user's way to keep it as it is; the rename
+// at the end of a save would go over it.
+TEST_F(ProfileTest, AReadOnlyProfileIsNotReplaced)
+{
+    namespace fs = std::filesystem;
+    write_bytes(path, EXAMPLE);
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    ledger_add_task("New", 2);
+    int error = 0;
+    EXPECT_EQ(profile_save(path.c_str(), &error), 0);
+    EXPECT_NE(error, 0);
+    EXPECT_EQ(read_bytes(path), EXAMPLE);
+    EXPECT_FALSE(fs::exists(path + ".tmp"));
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(profile_save(path.c_str()), 1);
+}
+
+TEST_F(ProfileTest, NamesTheFileCannotCarryBackAreFound)
+{
+    ledger_add_task("a b", 1);
+    ledger_add_task("Mail", 2);
+    struct Case {
+        const char* name;
+        int32_t problem;
+    } cases[] = {
+        {"Client A", PROFILE_NAME_OK},
+        {"", PROFILE_NAME_OK},
+        {"a b", PROFILE_NAME_OK},   // the task itself: nothing is added
+        {"A_B", PROFILE_NAME_OK},   // case counts
+        {"a_b", PROFILE_NAME_CLASH},
+        {"a b ", PROFILE_NAME_OK},
+        {"Mail", PROFILE_NAME_OK},
+        {"a\tb", PROFILE_NAME_BLANK},
+        {"\tMail", PROFILE_NAME_BLANK},
+        {"a\vb", PROFILE_NAME_BLANK},
+        {"a\rb", PROFILE_NAME_BLANK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(profile_name_problem(c.name), c.problem);
+    }
+    ledger_add_task("x_y", 0);
+    EXPECT_EQ(profile_name_problem("x y"), PROFILE_NAME_CLASH);
 }

@@ -87,6 +87,34 @@ TEST(Task, ClockSetBackNeverTakesTimeAway)
     EXPECT_EQ(task.seconds, 100);
 }
 
+// The user or a time server sets the system time while a task runs: the run
+// keeps its seconds, and only the date moves.
+TEST(Task, SettingTheSystemTimeNeitherAddsNorTakesSeconds)
+{
+    ManualClock clock(1000000);
+    Plorvin task("a", 0);
+    task_start(&task);
+    clock.advance(130);
+    EXPECT_EQ(task_elapsed(&task), 130);
+    clock.jump(-3600);
+    EXPECT_EQ(task_elapsed(&task), 130);
+    clock.advance(10);
+    EXPECT_EQ(task_elapsed(&task), 140);
+    clock.jump(7200);
+    EXPECT_EQ(task_elapsed(&task), 140);
+    EXPECT_TRUE(task_stop(&task));
+    EXPECT_EQ(task.seconds, 140);
+    EXPECT_EQ(clock_now(), 1000000 + 140 + 3600);
+}
+
+// The system's clocks: a run counts the seconds the wall clock shows.
+TEST(Task, TheRunClockKeepsStepWithTheWallClock)
+{
+    int64_t run = clock_run_seconds();
+    int64_t wall = clock_now();
+    EXPECT_LE(run > wall ? run - wall : wall - run, 1);
+}
+
 TEST(Task, SecondsSaturateInsteadOfWrapping)
 {
     ManualClock clock(1000000);

@@ -1,8 +1,9 @@
 #include "tests/pluginhost/fake_plugin.h"
 
 #include <cstring>
+#include <new>
 
-#include "tests/support/recording_shell.h"
+#include "tests/support/recorder.h"
 
 const char* const FAKE_EXPORT_NAMES[FAKE_ENTRY_COUNT] = {
     "_vorn_init",        "_vorn_shutdown",    "_vorn_configuration", "_vorn_about",
@@ -38,6 +39,7 @@ void fake_reset()
         }
     }
     g_chosen_plugin.reset();
+    g_hook_throws = false;
 }
 
 static std::string summaries_of(const TaskSummary* tasks, int count)
@@ -261,12 +263,42 @@ static int system_release(void*, int*)
 
 const PluginLibraryOps plugin_system_library_ops = {system_load, system_symbol, system_release};
 
-char* choose_plugin_file(const char* initial_directory)
+static void hook_warn(const char* text)
 {
-    record("choose_plugin " + quoted(initial_directory));
+    record("warn " + quoted(text));
+}
+
+static bool hook_ask(const char* question)
+{
+    record("ask " + quoted(question));
+    return next_answer(question) == ANSWER_YES;
+}
+
+static void hook_show_error(int code, const char* text)
+{
+    record("error " + std::to_string(code) + " " + quoted(text));
+}
+
+static char* hook_choose_file(const char* filter, const char* folder)
+{
+    EXPECT_STREQ(filter, "Plug-in Files (vorn_*.dll)");
+    EXPECT_STREQ(filter + strlen(filter) + 1, "vorn_*.dll");
+    record("choose_plugin " + quoted(folder));
     if (!g_chosen_plugin)
         return nullptr;
     char* copy = new char[g_chosen_plugin->size() + 1];
     memcpy(copy, g_chosen_plugin->c_str(), g_chosen_plugin->size() + 1);
     return copy;
 }
+
+static void hook_ledger_changed()
+{
+    record("ledger changed");
+    if (g_hook_throws)
+        throw std::bad_alloc();
+}
+
+bool g_hook_throws = false;
+
+const PluginHostHooks recording_hooks = {hook_warn, hook_ask, hook_show_error, hook_choose_file,
+                                         hook_ledger_changed};

@@ -2,8 +2,8 @@
 // PluginLibraryOps seam: three "libraries" A, B and C whose exports are
 // C-callable functions defined here, each configurable per test.
 //
-// Every load, release and entry call appends one line to the recording
-// stand-in's event log (tests/support/recording_shell.h), so that the boxes
+// Every load, release and entry call appends one line to the recorder's
+// event log (tests/support/recorder.h), so that the boxes
 // the host shows and the plug-in's calls interleave in one log:
 //   A load  /  load '<path>'  (no such library)  /  A release
 //   A init  /  A shutdown()  /  A addtask(zeroed|dirty)
@@ -73,9 +73,17 @@ FakeLibrary& fake(char tag);
 // The seam's calls over the fakes.
 extern const PluginLibraryOps fake_library_ops;
 
-// What the stand-in for choose_plugin_file returns (it logs
-// "choose_plugin '<folder>'"); nothing is a cancelled picker.
+// The host's hooks over the recorder: "warn '<text>'", "ask '<question>'"
+// (answered from the recorder's answers), "error <code> '<text>'",
+// "choose_plugin '<folder>'" and "ledger changed".
+extern const PluginHostHooks recording_hooks;
+constexpr int ANSWER_YES = 6, ANSWER_NO = 7;
+
+// What the picker hook returns; nothing is a cancelled picker.
 extern std::optional<std::string> g_chosen_plugin;
+// Makes the ledger-changed hook throw std::bad_alloc after logging, as the
+// program's side would when memory runs out there.
+extern bool g_hook_throws;
 
 // Makes the three fakes as new, unloaded, and cancels the picker.
 void fake_reset();

@@ -1,6 +1,6 @@
 // The plug-in slot (pluginhost/plugin_host.cpp) driven through fake plug-in
-// libraries (fake_plugin.h), with the recording stand-in of the window side:
-// the plug-in's calls and the host's boxes and tray states in one log.
+// libraries (fake_plugin.h), with recording hooks in place of the program
+// above: the plug-in's calls and the host's boxes in one log.
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,20 +11,15 @@
 #include "ledger/ledger.h"
 #include "pluginhost/notify.h"
 #include "pluginhost/plugin_host.h"
-#include "shell/shell.h"
-#include "shell/shell_ui.h"
 #include "tests/pluginhost/failing_new.h"
 #include "tests/pluginhost/fake_plugin.h"
-#include "tests/support/recording_shell.h"
+#include "tests/support/recorder.h"
 
 namespace {
 
 const std::string BAD_PLUGIN = "Le plug-in est introuvable ou incorrecte !";
-const std::string UNLOAD_QUESTION = "box owner=none 'Voulez-vous stopper le plug-in courant ?' flags=0x40124";
-const std::string IDLE_TIP = "tip '" ZENTRIK_TITLE "'";
-const std::string IDLE_ICON = "icon 120";
-const std::string RUNNING_TIP = "tip '" ZENTRIK_RUNNING_TIP "'";
-const std::string RUNNING_ICON = "icon 110";
+const std::string UNLOAD_QUESTION = "ask 'Voulez-vous stopper le plug-in courant ?'";
+const std::string CHANGED = "ledger changed";
 
 // Every notifier, with arguments about slot 0.
 struct Notifier {
@@ -72,19 +67,21 @@ HostCallback host_of(char tag)
     return fake(tag).host;
 }
 
-struct PluginHostTest : ShellFixture {
+struct PluginHostTest : RecorderFixture {
     void SetUp() override
     {
-        ShellFixture::SetUp();
+        RecorderFixture::SetUp();
         fake_reset();
         plugin_set_library_ops(&fake_library_ops);
+        plugin_set_hooks(&recording_hooks);
     }
 
     void TearDown() override
     {
         empty_slot();
         plugin_set_library_ops(nullptr);
-        ShellFixture::TearDown();
+        plugin_set_hooks(nullptr);
+        RecorderFixture::TearDown();
     }
 
     // Empties the slot and drops the requests left, then checks that no
@@ -95,7 +92,7 @@ struct PluginHostTest : ShellFixture {
         clear_actions();
         for (FakeLibrary& library : g_fake)
             library.release_error = 0;
-        unload_plugin();
+        plugin_unload();
         plugin_timer_tick();
         for (const FakeLibrary& library : g_fake)
             EXPECT_EQ(library.references, 0) << library.tag << " is still loaded with the slot empty";
@@ -111,7 +108,7 @@ struct PluginHostTest : ShellFixture {
     // Activates the fake and empties the log.
     void activate(char tag = 'A')
     {
-        ASSERT_NE(activate_plugin(fake(tag).path.c_str()), 0);
+        ASSERT_NE(plugin_activate(fake(tag).path.c_str()), 0);
         rec.events.clear();
     }
 
@@ -143,20 +140,20 @@ struct PluginHostTest : ShellFixture {
 
 TEST_F(PluginHostTest, AbsentPathLoadsNothingAndSaysNothing)
 {
-    EXPECT_EQ(load_plugin(nullptr), 0);
-    EXPECT_EQ(load_plugin(""), 0);
-    EXPECT_EQ(activate_plugin(nullptr), 0);
+    EXPECT_EQ(plugin_load(nullptr), 0);
+    EXPECT_EQ(plugin_load(""), 0);
+    EXPECT_EQ(plugin_activate(nullptr), 0);
     EXPECT_EQ(rec.events, Events{});
 }
 
 TEST_F(PluginHostTest, LoadFailureShowsTheSystemCodeAndLeavesTheSlotEmpty)
 {
     fake('A').load_error = 193;
-    EXPECT_EQ(load_plugin(fake('A').path.c_str()), 0);
-    EXPECT_EQ(activate_plugin("plugins/vorn_none.dll"), 0);
+    EXPECT_EQ(plugin_load(fake('A').path.c_str()), 0);
+    EXPECT_EQ(plugin_activate("plugins/vorn_none.dll"), 0);
     EXPECT_EQ(rec.events, (Events{"A load", "error 193 '" + BAD_PLUGIN + "'", "load 'plugins/vorn_none.dll'",
                                   "error 126 '" + BAD_PLUGIN + "'"}));
-    EXPECT_EQ(unload_plugin(), 0);
+    EXPECT_EQ(plugin_unload(), 0);
 }
 
 TEST_F(PluginHostTest, MissingMandatoryEntryIsNamedInOrderAndTheLibraryReleased)
@@ -177,12 +174,12 @@ TEST_F(PluginHostTest, MissingMandatoryEntryIsNamedInOrderAndTheLibraryReleased)
         for (FakeEntry entry : c.missing)
             fake('A').exports[entry] = false;
         rec.events.clear();
-        EXPECT_EQ(load_plugin(fake('A').path.c_str()), 0);
+        EXPECT_EQ(plugin_load(fake('A').path.c_str()), 0);
         EXPECT_EQ(rec.events, (Events{"A load",
                                       "error 0 '" + BAD_PLUGIN + "\nLa méthode " + c.named + " est manquante.'",
                                       "A release"}));
         EXPECT_EQ(fake('A').references, 0);
-        EXPECT_EQ(unload_plugin(), 0) << "the slot is empty";
+        EXPECT_EQ(plugin_unload(), 0) << "the slot is empty";
     }
 }
 
@@ -214,7 +211,7 @@ TEST_F(PluginHostTest, NotifiersAreNotAvailableWithoutAPluginAndDuringItsInit)
         for (const Notifier& notifier : NOTIFIERS)
             EXPECT_EQ(notifier.call(), PLUGIN_NOT_AVAILABLE) << notifier.name << " during init";
     };
-    activate_plugin(fake('A').path.c_str());
+    plugin_activate(fake('A').path.c_str());
     EXPECT_EQ(rec.events, (Events{"A load", "A init", "A init returns"}));
     EXPECT_EQ(ledger_text(), "'Mail' 60, current=-1");
 }
@@ -223,14 +220,14 @@ TEST_F(PluginHostTest, ReleaseFailureKeepsThePluginLoadedAndActive)
 {
     activate();
     fake('A').release_error = 5;
-    EXPECT_EQ(unload_plugin(), 0);
+    EXPECT_EQ(plugin_unload(), 0);
     EXPECT_EQ(rec.events, (Events{"A release", "error 5 '" + BAD_PLUGIN + "'"}));
     EXPECT_EQ(active_tag(), 'A');
     EXPECT_EQ(notify_autosave(), 1);
 
     fake('A').release_error = 0;
     rec.events.clear();
-    EXPECT_EQ(unload_plugin(), 1);
+    EXPECT_EQ(plugin_unload(), 1);
     EXPECT_EQ(rec.events, Events{"A release"});
     EXPECT_EQ(active_tag(), '-');
 }
@@ -240,7 +237,7 @@ TEST_F(PluginHostTest, ReleaseFailureKeepsThePluginLoadedAndActive)
 TEST_F(PluginHostTest, ActivationHandsTheHostCallbackAndReturnsTheInitResult)
 {
     fake('A').results[FAKE_INIT] = 7;
-    EXPECT_EQ(activate_plugin(fake('A').path.c_str()), 7);
+    EXPECT_EQ(plugin_activate(fake('A').path.c_str()), 7);
     EXPECT_EQ(rec.events, (Events{"A load", "A init"}));
     EXPECT_EQ(host_of('A'), &plugin_host_callback);
     EXPECT_TRUE(plugin_is_active());
@@ -250,12 +247,12 @@ TEST_F(PluginHostTest, ActivationHandsTheHostCallbackAndReturnsTheInitResult)
 TEST_F(PluginHostTest, InitFailureWarnsAndReleasesWithoutShutdown)
 {
     fake('A').results[FAKE_INIT] = 0;
-    EXPECT_EQ(activate_plugin(fake('A').path.c_str()), 0);
+    EXPECT_EQ(plugin_activate(fake('A').path.c_str()), 0);
     EXPECT_EQ(rec.events, (Events{"A load", "A init",
-                                  "box owner=none 'Echec de l'initialisation du plug-in !' flags=0x30",
+                                  "warn 'Echec de l'initialisation du plug-in !'",
                                   "A release"}));
     EXPECT_FALSE(plugin_is_active());
-    EXPECT_EQ(unload_plugin(), 0);
+    EXPECT_EQ(plugin_unload(), 0);
     EXPECT_EQ(plugin_command(4095), 0) << "no path was remembered";
 }
 
@@ -268,8 +265,8 @@ TEST_F(PluginHostTest, PluginDrivesTheLedgerFromInsideItsInit)
         EXPECT_EQ(host_of('A')(HOST_CMD_SET_TASK_SECONDS, "Mail", &seconds), 1);
         EXPECT_EQ(host_of('A')(HOST_CMD_START_TASK, "Mail", nullptr), 1);
     };
-    EXPECT_EQ(activate_plugin(fake('A').path.c_str()), 1);
-    EXPECT_EQ(rec.events, (Events{"A load", "A init", RUNNING_TIP, RUNNING_ICON, "A init returns"}));
+    EXPECT_EQ(plugin_activate(fake('A').path.c_str()), 1);
+    EXPECT_EQ(rec.events, (Events{"A load", "A init", CHANGED, CHANGED, CHANGED, CHANGED, "A init returns"}));
     EXPECT_EQ(ledger_text(), "'Client A' 0, 'Mail' 90+, current=1");
 }
 
@@ -306,13 +303,13 @@ TEST_F(PluginHostTest, LoadCommandWhileActiveAsksToStopTheCurrentPluginFirst)
         Events events;
         char active;
     } cases[] = {
-        {"No", SHELL_IDNO, 1, {UNLOAD_QUESTION}, 'A'},
+        {"No", ANSWER_NO, 1, {UNLOAD_QUESTION}, 'A'},
         {"Yes",
-         SHELL_IDYES,
+         ANSWER_YES,
          1,
          {UNLOAD_QUESTION, "A shutdown()", "A release", "choose_plugin './plugins'", "B load", "B init"},
          'B'},
-        {"Yes, the plug-in refuses", SHELL_IDYES, 0, {UNLOAD_QUESTION, "A shutdown()"}, 'A'},
+        {"Yes, the plug-in refuses", ANSWER_YES, 0, {UNLOAD_QUESTION, "A shutdown()"}, 'A'},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -331,17 +328,17 @@ TEST_F(PluginHostTest, LoadCommandWhileActiveAsksToStopTheCurrentPluginFirst)
 TEST_F(PluginHostTest, UnloadCommandAsksThenShutsDownAndReleases)
 {
     activate();
-    rec.answers = {SHELL_IDNO};
+    rec.answers = {ANSWER_NO};
     EXPECT_EQ(plugin_command(4096), 0);
     EXPECT_EQ(rec.events, Events{UNLOAD_QUESTION});
     EXPECT_EQ(active_tag(), 'A');
 
     rec.events.clear();
-    rec.answers = {SHELL_IDYES};
+    rec.answers = {ANSWER_YES};
     EXPECT_EQ(plugin_command(4096), 1);
     EXPECT_EQ(rec.events, (Events{UNLOAD_QUESTION, "A shutdown()", "A release"}));
     EXPECT_FALSE(plugin_is_active());
-    EXPECT_EQ(unload_plugin(), 0);
+    EXPECT_EQ(plugin_unload(), 0);
 }
 
 TEST_F(PluginHostTest, ShutdownCommandUnloadsUnlessThePluginRefuses)
@@ -443,7 +440,7 @@ TEST_F(PluginHostTest, RestartAskedFromAnEntryLoadsTheRememberedFileAgain)
 {
     // The slot keeps its own copy of the path it was given.
     std::string path = fake('A').path;
-    ASSERT_EQ(activate_plugin(path.c_str()), 1);
+    ASSERT_EQ(plugin_activate(path.c_str()), 1);
     path.assign(fake('B').path);
     ledger_add_task("Mail", 60);
     fake('A').during[FAKE_TASKSTARTED] = [] { host_of('A')(HOST_CMD_REQUEST_RESTART, nullptr, nullptr); };
@@ -473,7 +470,7 @@ TEST_F(PluginHostTest, ReleaseDuringAnEntryWaitsForTheOutermostReturn)
     } cases[] = {
         {"unload from the tray during the about box", FAKE_ABOUT, [] { plugin_command(4099); },
          [] {
-             g_recorder.answers = {SHELL_IDYES};
+             g_recorder.answers = {ANSWER_YES};
              plugin_command(4096);
              record_nested_autosave();
          },
@@ -504,7 +501,7 @@ TEST_F(PluginHostTest, ReleaseDuringAnEntryWaitsForTheOutermostReturn)
          '-'},
         {"another plug-in is loaded during the about box", FAKE_ABOUT, [] { plugin_command(4099); },
          [] {
-             g_recorder.answers = {SHELL_IDYES};
+             g_recorder.answers = {ANSWER_YES};
              g_chosen_plugin = fake('B').path;
              plugin_command(4094);
          },
@@ -514,7 +511,7 @@ TEST_F(PluginHostTest, ReleaseDuringAnEntryWaitsForTheOutermostReturn)
         {"unloaded inside the configuration inside the about box", FAKE_ABOUT, [] { plugin_command(4099); },
          [] {
              fake('A').during[FAKE_CONFIGURATION] = [] {
-                 g_recorder.answers = {SHELL_IDYES};
+                 g_recorder.answers = {ANSWER_YES};
                  plugin_command(4096);
              };
              plugin_command(4098);
@@ -548,13 +545,13 @@ TEST_F(PluginHostTest, UnloadDuringInitLeavesNoActivePlugin)
         host_of('A')(HOST_CMD_REQUEST_UNLOAD, nullptr, nullptr);
         plugin_timer_tick();
     };
-    activate_plugin(fake('A').path.c_str());
+    plugin_activate(fake('A').path.c_str());
     EXPECT_EQ(rec.events, (Events{"A load", "A init", "A init returns", "A release"}));
     EXPECT_FALSE(plugin_is_active());
 
     rec.events.clear();
     fake('B').during[FAKE_INIT] = record_nested_autosave;
-    activate_plugin(fake('B').path.c_str());
+    plugin_activate(fake('B').path.c_str());
     EXPECT_EQ(rec.events, (Events{"B load", "B init", "nested autosave 2031", "B init returns"}));
 }
 
@@ -566,7 +563,7 @@ TEST_F(PluginHostTest, LoadCommandDuringInitHoldsOneLibrary)
         g_chosen_plugin = fake('B').path;
         plugin_command(4094);
     };
-    activate_plugin(fake('A').path.c_str());
+    plugin_activate(fake('A').path.c_str());
     plugin_command(4097);
     EXPECT_EQ(fake('A').references + fake('B').references, 0)
         << "events: " << testing::PrintToString(rec.events);
@@ -722,10 +719,10 @@ TEST_F(PluginHostTest, AddTaskNotifierAddsTheNameThePluginLeft)
 
 // --- The HostCallback ----------------------------------------------------------
 
-TEST_F(PluginHostTest, HostCallbackCommandsActOnTheLedgerAndTheTray)
+TEST_F(PluginHostTest, HostCallbackCommandsActOnTheLedgerAndTellTheProgram)
 {
     const std::string before = "'Client A' 3600+, 'Mail' 60, current=0";
-    const Events idle = {IDLE_TIP, IDLE_ICON};
+    const Events changed = {CHANGED};
     struct Case {
         unsigned code;
         const char* name;
@@ -735,24 +732,24 @@ TEST_F(PluginHostTest, HostCallbackCommandsActOnTheLedgerAndTheTray)
         Events events;
         bool nothing_runs = false;
     } cases[] = {
-        {HOST_CMD_ADD_TASK, "New", {}, 1, "'Client A' 3600+, 'Mail' 60, 'New' 0, current=0", {}},
-        {HOST_CMD_ADD_TASK, "Mail", {}, 1, before, {}},
-        {HOST_CMD_REMOVE_TASK, "Mail", {}, 1, "'Client A' 3600+, -, current=0", {}},
+        {HOST_CMD_ADD_TASK, "New", {}, 1, "'Client A' 3600+, 'Mail' 60, 'New' 0, current=0", changed},
+        {HOST_CMD_ADD_TASK, "Mail", {}, 1, before, changed},
+        {HOST_CMD_REMOVE_TASK, "Mail", {}, 1, "'Client A' 3600+, -, current=0", changed},
         // The current task: the current index is forgotten.
-        {HOST_CMD_REMOVE_TASK, "Client A", {}, 1, "-, 'Mail' 60, current=-1", idle},
+        {HOST_CMD_REMOVE_TASK, "Client A", {}, 1, "-, 'Mail' 60, current=-1", changed},
         {HOST_CMD_REMOVE_TASK, "client a", {}, 0, before, {}},
         {HOST_CMD_REMOVE_TASK, nullptr, {}, 0, before, {}},
-        {HOST_CMD_SET_TASK_SECONDS, "Mail", 10, 1, "'Client A' 3600+, 'Mail' 10, current=0", {}},
-        {HOST_CMD_SET_TASK_SECONDS, "Mail", -5, 1, before, {}},
+        {HOST_CMD_SET_TASK_SECONDS, "Mail", 10, 1, "'Client A' 3600+, 'Mail' 10, current=0", changed},
+        {HOST_CMD_SET_TASK_SECONDS, "Mail", -5, 1, before, changed},
         {HOST_CMD_SET_TASK_SECONDS, "Nobody", 10, 0, before, {}},
         {HOST_CMD_SET_TASK_SECONDS, "Mail", {}, 0, before, {}},
-        {HOST_CMD_START_TASK, "Mail", {}, 1, "'Client A' 3600, 'Mail' 60+, current=1", {RUNNING_TIP, RUNNING_ICON}},
+        {HOST_CMD_START_TASK, "Mail", {}, 1, "'Client A' 3600, 'Mail' 60+, current=1", changed},
         {HOST_CMD_START_TASK, "Nobody", {}, 0, before, {}},
-        {HOST_CMD_STOP_CURRENT_TASK, nullptr, {}, 1, "'Client A' 3600, 'Mail' 60, current=-1", idle},
+        {HOST_CMD_STOP_CURRENT_TASK, nullptr, {}, 1, "'Client A' 3600, 'Mail' 60, current=-1", changed},
         {HOST_CMD_STOP_CURRENT_TASK, nullptr, {}, 0, "'Client A' 3600, 'Mail' 60, current=-1", {}, true},
-        {HOST_CMD_STOP_TASK, "Client A", {}, 1, "'Client A' 3600, 'Mail' 60, current=-1", idle},
+        {HOST_CMD_STOP_TASK, "Client A", {}, 1, "'Client A' 3600, 'Mail' 60, current=-1", changed},
         {HOST_CMD_STOP_TASK, "Mail", {}, 0, before, {}},
-        {HOST_CMD_CLEAR_TASKS, nullptr, {}, 1, "current=-1", idle},
+        {HOST_CMD_CLEAR_TASKS, nullptr, {}, 1, "current=-1", changed},
         {HOST_CMD_REQUEST_RESTART, nullptr, {}, 1, before, {}},
         {HOST_CMD_REQUEST_UNLOAD, nullptr, {}, 1, before, {}},
         {99, "Mail", 10, 0, before, {}},
@@ -771,6 +768,18 @@ TEST_F(PluginHostTest, HostCallbackCommandsActOnTheLedgerAndTheTray)
         EXPECT_EQ(rec.events, c.events);
         plugin_timer_tick();  // drops a request: no plug-in to act on
     }
+}
+
+// The HostCallback runs inside the plug-in's code: memory running out in the
+// program's part of a command must not unwind through the plug-in.
+TEST_F(PluginHostTest, HostCallbackOutOfMemoryFailsWithAMessage)
+{
+    g_hook_throws = true;
+    int result = -1;
+    EXPECT_NO_THROW(result = plugin_host_callback(HOST_CMD_ADD_TASK, "Mail", nullptr));
+    EXPECT_EQ(result, 1) << "the task was added";
+    EXPECT_EQ(rec.events, (Events{CHANGED, "error 8 (none)"}));
+    EXPECT_EQ(ledger_text(), "'Mail' 0, current=-1") << "the ledger keeps what it holds";
 }
 
 }  // namespace

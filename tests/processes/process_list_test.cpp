@@ -73,7 +73,7 @@ TEST_F(ProcessListTest, SixtyProcessesMakeThreeColumns)
     ASSERT_EQ(process_list_count(), 60);
     std::vector<int32_t> breaks;
     for (int32_t k = 0; k < 60; ++k) {
-        ProcessMenuItem item = process_list_menu_item(k);
+        ProcessMenuItem item = process_list_menu_item(k, 1003);
         EXPECT_EQ(item.id, 1003u + static_cast<uint32_t>(k));
         EXPECT_EQ(item.text, process_list_entry(k)->name) << "the entry's own name, borrowed";
         if (item.bar_break)
@@ -180,12 +180,12 @@ TEST_F(ProcessListTest, ClearEmptiesTheListAndBadIndexesGiveNothing)
     ASSERT_EQ(process_list_count(), 3);
     for (int32_t k : {-1, 3, 1 << 30})
         EXPECT_EQ(process_list_entry(k), nullptr) << k;
-    EXPECT_EQ(process_list_menu_item(3).text, nullptr);
+    EXPECT_EQ(process_list_menu_item(3, 1003).text, nullptr);
 
     process_list_clear();
     EXPECT_EQ(process_list_count(), 0);
     EXPECT_EQ(process_list_entry(0), nullptr);
-    EXPECT_EQ(process_list_menu_item(0).text, nullptr);
+    EXPECT_EQ(process_list_menu_item(0, 1003).text, nullptr);
     // The next showing fills it afresh.
     process_list_refresh_from(fake_sources);
     EXPECT_EQ(process_list_count(), 3);

@@ -128,7 +128,7 @@ TEST_F(ProcessListWinTest, TheSnapshotListsProcessesByBaseNameWhenTheLibraryIsMi
 
 TEST_F(ProcessListWinTest, TheSubmenuListsTheProcessesInOrderBeforeItemVide)
 {
-    process_list_fill_menu(popup);
+    process_list_fill_menu(popup, {1002, 1003});
     int32_t count = process_list_count();
     ASSERT_GE(count, 2);
     std::vector<Item> items = items_of(processes);
@@ -153,7 +153,7 @@ TEST_F(ProcessListWinTest, SixtyProcessesStartColumnsWithABar)
 {
     g_fake_psapi.processes = numbered_processes(60);
     process_list_refresh_from(fake_sources);
-    process_list_insert_sorted(popup);
+    process_list_insert_sorted(popup, {1002, 1003});
     std::vector<Item> items = items_of(processes);
     ASSERT_EQ(items.size(), 63u);
     std::vector<int32_t> breaks;
@@ -170,7 +170,7 @@ TEST_F(ProcessListWinTest, SixtyProcessesStartColumnsWithABar)
 
 TEST_F(ProcessListWinTest, ChoosingTheChildsItemTerminatesItWithExitCode9)
 {
-    process_list_fill_menu(popup);
+    process_list_fill_menu(popup, {1002, 1003});
     int32_t k = index_of(child.dwProcessId);
     ASSERT_GE(k, 0);
     // What the shell does with the chosen command id.

@@ -30,7 +30,7 @@ int main(int argc, char** argv)
                     "Liste des &Processus...");
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
-        process_list_fill_menu(popup);
+        process_list_fill_menu(popup, {1002, 1003});
         QueryPerformanceCounter(&end);
         processes = process_list_count();
         process_list_clear();

@@ -321,16 +321,16 @@ TEST_F(CommandsTest, ReportShowsTheSavingIconUntilThePickerCloses)
         bool written;
     } cases[] = {
         {"no plug-in, idle", PLUGIN_NOT_AVAILABLE, Good, false,
-         {"icon 130", "notify_save_report() current=-1", "choose '.'", "icon 120"}, true},
+         {IDLE_TIP, "icon 130", "notify_save_report() current=-1", "choose '.'", IDLE_TIP, "icon 120"}, true},
         {"plug-in agrees, a task runs", 1, Good, true,
-         {"icon 130", "notify_save_report() current=0", "choose '.'", "icon 110"}, true},
+         {RUNNING_TIP, "icon 130", "notify_save_report() current=0", "choose '.'", RUNNING_TIP, "icon 110"}, true},
         {"cancelled picker", PLUGIN_NOT_AVAILABLE, Cancel, false,
-         {"icon 130", "notify_save_report() current=-1", "choose '.'", "icon 120"}, false},
+         {IDLE_TIP, "icon 130", "notify_save_report() current=-1", "choose '.'", IDLE_TIP, "icon 120"}, false},
         {"failing write", PLUGIN_NOT_AVAILABLE, MissingFolder, true,
-         {"icon 130", "notify_save_report() current=0", "choose '.'", failure, "icon 110"}, false},
-        {"plug-in vetoes", 0, Good, false, {"icon 130", "notify_save_report() current=-1", "icon 120"}, false},
+         {RUNNING_TIP, "icon 130", "notify_save_report() current=0", "choose '.'", failure, RUNNING_TIP, "icon 110"}, false},
+        {"plug-in vetoes", 0, Good, false, {IDLE_TIP, "icon 130", "notify_save_report() current=-1", IDLE_TIP, "icon 120"}, false},
         {"plug-in answers something else", 3, Good, true,
-         {"icon 130", "notify_save_report() current=0", "icon 110"}, false},
+         {RUNNING_TIP, "icon 130", "notify_save_report() current=0", RUNNING_TIP, "icon 110"}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,14 +1,19 @@
+#include <cstring>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "ledger/keeper.h"
 #include "ledger/ledger.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
 #include "shell/shell_ui.h"
+#include "pluginhost/plugin_host.h"
 #include "shell/traymenu.h"
+#include "tests/support/failing_ops.h"
 #include "tests/support/recording_shell.h"
 #include "tests/support/tempdir.h"
 
@@ -127,11 +132,94 @@ TEST_F(ShellTest, AddNamedTaskTellsThePluginAndShowsAFailure)
     EXPECT_TRUE(std::string(task_name(ledger_task_at(0))).starts_with("tâche #"));
 }
 
+// A name that the profile would give back otherwise, or not at all, is
+// refused before anything is added or told.
+TEST_F(ShellTest, AddNamedTaskRefusesNamesTheProfileCannotCarryBack)
+{
+    const std::string tab = "error 0 'Le nom d'une tâche ne peut pas contenir de tabulation !'";
+    const std::string clash =
+        "error 0 'Ce nom se confond avec celui d'une autre tâche : les espaces et les « _ » "
+        "s'écrivent de même dans Zentrik.cnf !'";
+    struct Case {
+        const char* name;
+        bool added;
+        Events events;
+    } cases[] = {
+        {"a\tb", false, {tab}},
+        {"a_b", false, {clash}},
+        {"a b", true, {"notify_task_added('a b', 1) current=-1"}},  // found, as before
+        {"a_b_", true, {"notify_task_added('a_b_', 1) current=-1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ledger_clear();
+        ledger_add_task("a b", 10);
+        recorder_reset();
+        EXPECT_EQ(shell_add_named_task(c.name), c.added);
+        EXPECT_EQ(rec.events, c.events);
+        EXPECT_EQ(ledger_task_count(), c.added && strcmp(c.name, "a b") != 0 ? 2 : 1);
+    }
+}
+
+TEST_F(ShellTest, OpeningTheProfileTellsOfWhatCouldNotBeRead)
+{
+    const std::string header = "# Plorvin - UserProfile (DO NOT EDIT)\r\r\n";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        std::string told;  // "": nothing
+        int32_t tasks;
+    } cases[] = {
+        {"no file", [] {}, "", 0},
+        {"a whole file", [&] { write_bytes(ZENTRIK_PROFILE, header + "0\tA\t1\r\r\n"); }, "", 1},
+        {"one line not read",
+         [&] { write_bytes(ZENTRIK_PROFILE, header + "0\tA\t1\r\r\n0\tA\t2\r\r\n"); },
+         "error 0 '1 ligne du fichier Zentrik.cnf n'a pas pu être lue.\n"
+         "Le fichier tel qu'il était sera gardé sous Zentrik.cnf.bak.'",
+         1},
+        {"three lines not read",
+         [&] { write_bytes(ZENTRIK_PROFILE, "0\tA\n0\tB\n0\tA\t1\x1a" "0\tC\t3\n"); },
+         "error 0 '3 lignes du fichier Zentrik.cnf n'ont pas pu être lues.\n"
+         "Le fichier tel qu'il était sera gardé sous Zentrik.cnf.bak.'",
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CurrentDirScope cwd;
+        ledger_clear();
+        c.make();
+        recorder_reset();
+        shell_open_profile();
+        EXPECT_EQ(rec.events, c.told.empty() ? Events{} : Events{c.told});
+        EXPECT_EQ(ledger_task_count(), c.tasks);
+    }
+
+    // A file that exists but cannot be read (here a directory) is told with
+    // the system's message, and the exit leaves it alone.
+    CurrentDirScope cwd;
+    std::filesystem::create_directory(ZENTRIK_PROFILE);
+    recorder_reset();
+    shell_open_profile();
+    ASSERT_EQ(rec.events.size(), 1u);
+    EXPECT_TRUE(rec.events[0].starts_with("error ")) << rec.events[0];
+    EXPECT_FALSE(rec.events[0].starts_with("error 0 ")) << "no system code";
+    EXPECT_NE(rec.events[0].find(" 'Impossible de lire le fichier Zentrik.cnf !\nIl ne sera pas "
+                                 "remplacé : les tâches et les temps de cette session ne seront "
+                                 "pas enregistrés.'"),
+              std::string::npos)
+        << rec.events[0];
+    ledger_add_task("New", 1);
+    shell_exit();
+    EXPECT_TRUE(std::filesystem::is_directory(ZENTRIK_PROFILE));
+    EXPECT_EQ(rec.events.size(), 1u) << "the exit told more";
+}
+
 // The save lags one tick behind the ledger: it happens on a tick when a task
 // was current at the end of the previous one.
 TEST_F(ShellTest, TimerTickSavesWhileATaskWasCurrentAtThePreviousTick)
 {
     CurrentDirScope cwd;
+    shell_open_profile();
     ledger_add_task("Alpha", 100);
     struct Step {
         const char* what;
@@ -168,6 +256,7 @@ TEST_F(ShellTest, TimerTickSavesWhileATaskWasCurrentAtThePreviousTick)
 TEST_F(ShellTest, TimerTickSavesOnlyWhenThePluginAgrees)
 {
     CurrentDirScope cwd;
+    shell_open_profile();
     struct Case {
         int32_t allowed;
         bool saved;
@@ -186,9 +275,75 @@ TEST_F(ShellTest, TimerTickSavesOnlyWhenThePluginAgrees)
     }
 }
 
+TEST_F(ShellTest, AFailingAutosaveIsToldOnceUntilASaveWorksAgain)
+{
+    CurrentDirScope cwd;
+    shell_open_profile();
+    ledger_start_task(ledger_add_task("Alpha", 0));
+    g_shell.was_running = 1;
+    const std::string told = "error " + std::to_string(FAILING_OPS_ERROR) +
+                             " 'Echec de la sauvegarde du fichier Zentrik.cnf.'";
+    struct Tick {
+        FailAt fail;
+        bool told;
+    } ticks[] = {{FailAt::Write, true}, {FailAt::Replace, false}, {FailAt::Write, false},
+                 {FailAt::Nothing, false}, {FailAt::Flush, true}};
+    int number = 0;
+    for (const Tick& tick : ticks) {
+        SCOPED_TRACE(number++);
+        FailingOpsScope failing(tick.fail);
+        recorder_reset();
+        shell_timer_tick();
+        Events expected = {"plugin_timer_tick", "notify_autosave() current=0"};
+        if (tick.told)
+            expected.push_back(told);
+        EXPECT_EQ(rec.events, expected);
+    }
+}
+
+TEST_F(ShellTest, AFailedExitSaveIsOfferedAgainUntilTheUserGivesUp)
+{
+    const std::string asked =
+        "error " + std::to_string(FAILING_OPS_ERROR) +
+        " 'Echec de la sauvegarde du fichier Zentrik.cnf.' question 'Voulez-vous réessayer ? "
+        "Sinon, les changements depuis la dernière sauvegarde seront perdus.'";
+    struct Case {
+        std::deque<int> answers;
+        int fixed_after;  // the question after which the disk has room again; 0: never
+        Events events;
+        bool saved;
+    } cases[] = {
+        {{SHELL_IDNO}, 0, {asked}, false},
+        {{SHELL_IDYES, SHELL_IDNO}, 0, {asked, asked}, false},
+        {{SHELL_IDYES, SHELL_IDYES}, 2, {asked, asked}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.events.size());
+        CurrentDirScope cwd;
+        shell_open_profile();
+        ledger_add_task("Alpha", 5);
+        recorder_reset();
+        rec.answers = c.answers;
+        int questions = 0;
+        rec.during["error"] = [&] {
+            if (++questions == c.fixed_after)
+                safefile_set_ops(nullptr);
+        };
+        {
+            FailingOpsScope failing(FailAt::Write);
+            shell_exit();
+        }
+        EXPECT_EQ(rec.events, c.events);
+        EXPECT_EQ(std::filesystem::exists(ZENTRIK_PROFILE), c.saved);
+        EXPECT_EQ(ledger_slot_count(), 0);
+        keeper_close();
+    }
+}
+
 TEST_F(ShellTest, ExitSavesTheLiveTimeThenEmptiesTheLedger)
 {
     CurrentDirScope cwd;
+    shell_open_profile();
     ledger_add_task("Mail", 60);
     ledger_start_task(ledger_add_task("Client A", 3700));
     clock.advance(25);
@@ -314,6 +469,28 @@ TEST_F(TrayMenuTest, LabelsAreCutTo511Characters)
         EXPECT_EQ(plan.tasks[0].label.size(), 511u);
         EXPECT_TRUE(plan.tasks[0].label.ends_with(c.label_end)) << plan.tasks[0].label.substr(490);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The plug-in host's boxes, picker and ledger changes reach the window side
+// as the program shows them: a warning, a topmost question with No as the
+// default, the open picker, and the tray following the ledger.
+TEST_F(ShellTest, PluginHostHooksReachTheWindowSide)
+{
+    ledger_start_task(ledger_add_task("Mail", 0));
+    rec.answers = {SHELL_IDYES, SHELL_IDNO};
+    plugin_warn("w");
+    EXPECT_TRUE(plugin_ask("q"));
+    EXPECT_FALSE(plugin_ask("q"));
+    plugin_show_error(5, "e");
+    EXPECT_EQ(plugin_choose_file("f\0*.f\0", "./plugins"), nullptr);
+    plugin_ledger_changed();
+    EXPECT_EQ(rec.events, (Events{"box owner=none 'w' flags=0x30", "box owner=none 'q' flags=0x40124",
+                                  "box owner=none 'q' flags=0x40124", "error 5 'e'", "choose_file './plugins'",
+                                  "tip 'Zentrik for Windows - Task Running'", "icon 110"}));
 }
 
 }  // namespace

@@ -192,3 +192,21 @@ TEST(TrayMouseTable, RoutesRegisteredMessagesOnly)
     EXPECT_EQ(TrayDispatch(nullptr, WM_COMMAND, 0, WM_MBUTTONUP), -1);
     EXPECT_EQ(calls, 1);
 }
+
+// An icon that cannot be loaded leaves the one shown: a blank tray icon would
+// leave the user nothing to click.
+TEST_F(TrayMenuTest, IconThatCannotBeLoadedKeepsTheOneShown)
+{
+    TrayAdd("tip", IDI_IDLE);
+    HICON idle = TrayIcon();
+    ASSERT_NE(idle, nullptr);
+    TraySetIcon(4242);  // no such resource
+    EXPECT_EQ(TrayIcon(), idle);
+    ICONINFO info;
+    ASSERT_TRUE(GetIconInfo(idle, &info)) << "the icon shown was destroyed";
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    TraySetIcon(IDI_RUNNING);
+    EXPECT_NE(TrayIcon(), idle);
+    EXPECT_NE(TrayIcon(), nullptr);
+}

@@ -36,8 +36,13 @@ static void remove_file(const char* path)
     safefile_system_ops.remove(path);
 }
 
-static const SafeFileOps g_failing = {create_file, write_file, flush_file,
-                                      close_file,  replace_file, remove_file};
+static int last_error()
+{
+    return g_step == FailAt::Nothing ? safefile_system_ops.last_error() : FAILING_OPS_ERROR;
+}
+
+static const SafeFileOps g_failing = {create_file,  write_file,  flush_file, close_file,
+                                      replace_file, remove_file, last_error};
 
 const SafeFileOps* failing_ops(FailAt step)
 {

@@ -6,6 +6,9 @@
 
 enum class FailAt { Nothing, Create, Write, Flush, Close, Replace };
 
+// The system code that a failing step gives.
+enum { FAILING_OPS_ERROR = 4242 };
+
 // Returns operations that do what the system's do, except that `step` fails.
 // A failing write writes the first half of the data first, as a full disk
 // would. Valid until the next call.

@@ -18,6 +18,10 @@ static std::string ledger_fact(std::optional<int32_t> index)
 static int32_t notified(const char* name, const std::string& args, std::optional<int32_t> index)
 {
     record(std::string(name) + "(" + args + ")" + ledger_fact(index));
+    // What the plug-in does inside the call, by the notifier's name.
+    auto during = g_recorder.during.find(name);
+    if (during != g_recorder.during.end() && during->second)
+        std::function<void()>(during->second)();
     auto result = g_recorder.results.find(name);
     return result == g_recorder.results.end() ? PLUGIN_NOT_AVAILABLE : result->second;
 }
@@ -83,15 +87,15 @@ int32_t plugin_command(unsigned command)
     return 0;
 }
 
-int32_t activate_plugin(const char* path)
+int32_t plugin_activate(const char* path)
 {
     record("activate " + quoted(path));
     return 0;
 }
 
-int32_t unload_plugin()
+int32_t plugin_unload()
 {
-    record("unload_plugin");
+    record("plugin_unload");
     return 1;
 }
 
@@ -100,7 +104,7 @@ void plugin_shutdown()
     record("plugin_shutdown");
 }
 
-void update_plugin_menu(void*)
+void UpdatePluginMenu(void*)
 {
-    record("update_plugin_menu");
+    record("UpdatePluginMenu");
 }

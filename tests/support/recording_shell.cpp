@@ -3,32 +3,26 @@
 #include <cstdio>
 #include <cstring>
 
-#include "processes/process_list.h"
+#include "ledger/keeper.h"
 #include "shell/shell_ui.h"
 
-Recorder g_recorder;
 char RECORDED_TASK_MANAGER[1];
 
 static char g_main_window[1];
 
-void recorder_reset()
-{
-    g_recorder = Recorder{};
-}
-
 void ShellFixture::SetUp()
 {
-    ledger_clear();
+    RecorderFixture::SetUp();
     g_shell = ShellState{};
     g_shell.main_window = g_main_window;
-    recorder_reset();
+    shell_set_window(&recording_window);
 }
 
 void ShellFixture::TearDown()
 {
-    ledger_clear();
+    keeper_close();
+    RecorderFixture::TearDown();
     g_shell = ShellState{};
-    recorder_reset();
 }
 
 static std::string window_name(const void* window)
@@ -42,39 +36,67 @@ static std::string window_name(const void* window)
     return "unknown";
 }
 
-std::string quoted(const char* text)
-{
-    return text ? "'" + std::string(text) + "'" : "(none)";
-}
-
-static void run_hook(const std::string& key)
-{
-    auto hook = g_recorder.during.find(key);
-    // A copy: the hook may change the scripts.
-    if (hook != g_recorder.during.end() && hook->second)
-        std::function<void()>(hook->second)();
-}
-
-// Logs the line, then runs what the test scripted for its first word and for
-// its first two words ("dialog add").
-void record(const std::string& line)
-{
-    g_recorder.events.push_back(line);
-    size_t first = line.find(' ');
-    run_hook(line.substr(0, first));
-    if (first != std::string::npos)
-        run_hook(line.substr(0, line.find(' ', first + 1)));
-}
-
-int ShowMessage(void* owner, const char* text, unsigned flags)
+static int show_message(void* owner, const char* text, unsigned flags)
 {
     char hex[16];
     snprintf(hex, sizeof hex, "0x%x", flags);
     record("box owner=" + window_name(owner) + " " + quoted(text) + " flags=" + hex);
     if ((flags & SHELL_MB_YESNO) != SHELL_MB_YESNO)
         return SHELL_IDOK;
+    return next_answer(text);
+}
+
+static void tray_set_tip(const char* text)
+{
+    record("tip " + quoted(text));
+}
+
+static void tray_set_icon(int icon_id)
+{
+    record("icon " + std::to_string(icon_id));
+}
+
+static void show_add_task_dialog(void* owner)
+{
+    record("dialog add owner=" + window_name(owner));
+}
+
+static void show_about_box()
+{
+    record("about");
+}
+
+static char* copy_of(const std::optional<std::string>& path)
+{
+    if (!path)
+        return nullptr;
+    char* copy = new char[path->size() + 1];
+    memcpy(copy, path->c_str(), path->size() + 1);
+    return copy;
+}
+
+static char* choose_text_file(const char* folder)
+{
+    record("choose " + quoted(folder));
+    return copy_of(g_recorder.chosen_path);
+}
+
+static char* choose_file(const char*, const char* folder)
+{
+    record("choose_file " + quoted(folder));
+    return copy_of(g_recorder.chosen_path);
+}
+
+static void show_error_box(int code, const char* text)
+{
+    record("error " + std::to_string(code) + " " + quoted(text));
+}
+
+static int show_error_question(int code, const char* text, const char* question)
+{
+    record("error " + std::to_string(code) + " " + quoted(text) + " question " + quoted(question));
     if (g_recorder.answers.empty()) {
-        ADD_FAILURE() << "no answer scripted for the question " << quoted(text);
+        ADD_FAILURE() << "no answer scripted for the question " << quoted(question);
         return SHELL_IDNO;
     }
     int answer = g_recorder.answers.front();
@@ -82,55 +104,24 @@ int ShowMessage(void* owner, const char* text, unsigned flags)
     return answer;
 }
 
-void TraySetTip(const char* text)
-{
-    record("tip " + quoted(text));
-}
-
-void TraySetIcon(int icon_id)
-{
-    record("icon " + std::to_string(icon_id));
-}
-
-void ShowAddTaskDialog(void* owner)
-{
-    record("dialog add owner=" + window_name(owner));
-}
-
-void ShowAboutBox()
-{
-    record("about");
-}
-
-char* ChooseTextFile(const char* folder)
-{
-    record("choose " + quoted(folder));
-    if (!g_recorder.chosen_path)
-        return nullptr;
-    const std::string& path = *g_recorder.chosen_path;
-    char* copy = new char[path.size() + 1];
-    memcpy(copy, path.c_str(), path.size() + 1);
-    return copy;
-}
-
-void ShowErrorBox(int code, const char* text)
-{
-    record("error " + std::to_string(code) + " " + quoted(text));
-}
-
-void DestroyShellWindow(void* window)
+static void destroy_window(void* window)
 {
     record("destroy " + window_name(window));
 }
 
-int process_terminate(uint32_t pid, uint32_t exit_code)
+static void run_task_manager_dialog(void* owner)
+{
+    record("dialog taskmanager owner=" + window_name(owner));
+}
+
+static int terminate_process(uint32_t pid, uint32_t exit_code)
 {
     record("terminate " + std::to_string(pid) + " " + std::to_string(exit_code));
     return 1;
 }
 
-void RunTaskManagerDialog(void* owner)
-{
-    record("dialog taskmanager owner=" + window_name(owner));
-}
-
+const ShellWindow recording_window = {
+    show_message,     tray_set_tip, tray_set_icon,  show_add_task_dialog,    show_about_box,    choose_text_file,
+    choose_file,      show_error_box, destroy_window, run_task_manager_dialog, terminate_process,
+    show_error_question,
+};
