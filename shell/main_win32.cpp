@@ -40,7 +40,7 @@ static void destroy(HWND)
     PostQuitMessage(0);
 }
 
-static LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+static LRESULT main_window_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
     case WM_CREATE:
@@ -77,6 +77,15 @@ static LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM 
         return 0;
     }
     return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// No exception may unwind through the system's code that calls the
+// procedure: it would end the program without its exit save.
+static LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    LRESULT result = 0;
+    shell_guard([&] { result = main_window_message(window, message, wparam, lparam); });
+    return result;
 }
 
 static bool register_main_class(HINSTANCE instance)

@@ -58,56 +58,53 @@ void plugin_removes_gamma()
     ledger_remove_task(ledger_find_task("Gamma"));
 }
 
+// The user's two ways: a tray command, and a task manager button pressed
+// with Gamma selected.
+std::function<void(ActionsTest&)> tray(unsigned id)
+{
+    return [id](ActionsTest& t) { t.dispatch(id); };
+}
+
+std::function<void(ActionsTest&)> manager(void (*press)(TaskManagerView&, void*))
+{
+    return [press](ActionsTest& t) {
+        taskmanager_select(t.view, "Gamma");
+        press(t.view, RECORDED_TASK_MANAGER);
+    };
+}
+
+void toggle(TaskManagerView& view, void*)
+{
+    taskmanager_toggle(view);
+}
+
 TEST_F(ActionsTest, TheChosenTaskIsActedOnWherePluginMovedIt)
 {
     struct Case {
         const char* what;
-        const char* running;     // before, or nullptr
-        const char* notifier;    // inside which the plug-in moves tasks
+        const char* running;   // before, or nullptr
+        const char* notifier;  // inside which the plug-in moves tasks
+        int32_t answer;        // the plug-in's answer to it
         void (*plugin)();
         std::function<void(ActionsTest&)> act;
-        std::string ledger;      // after
-        std::string told;        // the last notification
+        std::string ledger;  // after
+        std::string told;    // the last notification
     } cases[] = {
-        {"tray start", "Beta", "notify_task_stopped", plugin_adds_alpha, [](ActionsTest& t) { t.dispatch(IDC_TASK_FIRST + 1); },
+        {"tray start", "Beta", "notify_task_stopped", 1, plugin_adds_alpha, tray(IDC_TASK_FIRST + 1),
          "Alpha 0, Beta 230, Gamma 300+, current=Gamma", "notify_task_started(2, 1) current=2 runs=1"},
-        {"task manager start", "Beta", "notify_task_stopped", plugin_adds_alpha,
-         [](ActionsTest& t) {
-             t.view.selected.clear();
-             taskmanager_select(t.view, "Gamma");
-             taskmanager_toggle(t.view);
-         },
+        {"task manager start", "Beta", "notify_task_stopped", 1, plugin_adds_alpha, manager(toggle),
          "Alpha 0, Beta 230, Gamma 300+, current=Gamma", "notify_task_started(2, 1) current=2 runs=1"},
-        {"tray stop vetoed", "Gamma", "notify_task_stopped", plugin_adds_alpha, [](ActionsTest& t) {
-             t.rec.results["notify_task_stopped"] = 0;
-             t.dispatch(IDC_STOP);
-         },
+        {"tray stop vetoed", "Gamma", "notify_task_stopped", 0, plugin_adds_alpha, tray(IDC_STOP),
          "Alpha 0, Beta 200, Gamma 330+, current=Gamma", "notify_task_stopped(1, 1) current=-1 runs=0"},
-        {"task manager reset", nullptr, "notify_reset_task", plugin_adds_alpha,
-         [](ActionsTest& t) {
-             t.rec.results["notify_reset_task"] = 1;
-             taskmanager_select(t.view, "Gamma");
-             taskmanager_reset(t.view, RECORDED_TASK_MANAGER);
-         },
+        {"task manager reset", nullptr, "notify_reset_task", 1, plugin_adds_alpha, manager(taskmanager_reset),
          "Alpha 0, Beta 200, Gamma 0, current=-", "notify_reset_task(1) current=-1 runs=0"},
-        {"task manager delete", nullptr, "notify_remove_task", plugin_adds_alpha,
-         [](ActionsTest& t) {
-             t.rec.results["notify_remove_task"] = 1;
-             taskmanager_select(t.view, "Gamma");
-             taskmanager_delete(t.view, RECORDED_TASK_MANAGER);
-         },
+        {"task manager delete", nullptr, "notify_remove_task", 1, plugin_adds_alpha, manager(taskmanager_delete),
          "Alpha 0, Beta 200, current=-", "notify_task_removed(2, 1) current=-1 runs=-"},
         // Gone during the call: nothing else is started, reset or removed.
-        {"tray start of a task removed meanwhile", "Beta", "notify_task_stopped", plugin_removes_gamma,
-         [](ActionsTest& t) { t.dispatch(IDC_TASK_FIRST + 1); }, "Beta 230, current=-",
-         "notify_task_started(-1, -1) current=-1 runs=-"},
-        {"task manager delete of a task removed meanwhile", nullptr, "notify_remove_task", plugin_removes_gamma,
-         [](ActionsTest& t) {
-             t.rec.results["notify_remove_task"] = 1;
-             taskmanager_select(t.view, "Gamma");
-             taskmanager_delete(t.view, RECORDED_TASK_MANAGER);
-         },
-         "Beta 200, current=-", "notify_remove_task(1) current=-1 runs=0"},
+        {"tray start of a task removed meanwhile", "Beta", "notify_task_stopped", 1, plugin_removes_gamma,
+         tray(IDC_TASK_FIRST + 1), "Beta 230, current=-", "notify_task_started(-1, -1) current=-1 runs=-"},
+        {"task manager delete of a task removed meanwhile", nullptr, "notify_remove_task", 1, plugin_removes_gamma,
+         manager(taskmanager_delete), "Beta 200, current=-", "notify_remove_task(1) current=-1 runs=0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -115,6 +112,7 @@ TEST_F(ActionsTest, TheChosenTaskIsActedOnWherePluginMovedIt)
         if (c.running)
             ledger_start_task(ledger_find_task(c.running));
         clock.advance(30);
+        rec.results[c.notifier] = c.answer;
         void (*plugin)() = c.plugin;
         rec.during[c.notifier] = [plugin] {
             plugin();
