@@ -85,7 +85,7 @@ static void fill_ledger(int tasks)
 static void BM_NotifyTaskStarted(benchmark::State& state)
 {
     fill_ledger(1);
-    plugin_activate("vorn_bench.dll");
+    activate_plugin("vorn_bench.dll");
     for (auto _ : state)
         benchmark::DoNotOptimize(notify_task_started(0, 1));
     plugin_shutdown();
@@ -97,7 +97,7 @@ static void BM_SaveReportSummaries(benchmark::State& state)
 {
     const int tasks = static_cast<int>(state.range(0));
     fill_ledger(tasks);
-    plugin_activate("vorn_bench.dll");
+    activate_plugin("vorn_bench.dll");
     for (auto _ : state)
         benchmark::DoNotOptimize(notify_save_report());
     HeapCount heap = count_heap([] { notify_save_report(); });

@@ -49,12 +49,12 @@ int32_t plugin_command(unsigned command);
 // Returns the initialisation's result (non-zero: the plug-in is active), or
 // 0 when it could not be loaded or its initialisation failed; the user has
 // been told why and the library is released.
-int32_t plugin_activate(const char* path);
+int32_t activate_plugin(const char* path);
 // Releases the loaded plug-in library, if any: at once, or, while one of its
 // entry points runs, as soon as the outermost has returned. Returns 1 when a
 // library was (or will be) released, else 0.
-int32_t plugin_unload();
+int32_t unload_plugin();
 // At the end of the program: shuts the active plug-in down and unloads it.
 void plugin_shutdown();
 // Enables or greys the plug-in items of the tray menu `menu` (an HMENU).
-void UpdatePluginMenu(void* menu);
+void update_plugin_menu(void* menu);

@@ -121,7 +121,7 @@ static void clear_slot()
     g_slot = std::move(empty);
 }
 
-int32_t plugin_unload()
+int32_t unload_plugin()
 {
     if (!g_slot.library)
         return 0;
@@ -145,7 +145,7 @@ static void resolve(Entry& entry, const char* name)
     entry = reinterpret_cast<Entry>(g_ops->symbol(g_slot.library, name));
 }
 
-int32_t plugin_load(const char* path)
+int32_t load_plugin(const char* path)
 {
     if (!path || !*path)
         return 0;
@@ -182,17 +182,17 @@ int32_t plugin_load(const char* path)
     if (missing) {
         std::string text = std::string(BAD_PLUGIN) + "\nLa méthode " + missing + " est manquante.";
         plugin_show_error(0, text.c_str());
-        plugin_unload();
+        unload_plugin();
         return 0;
     }
     return 1;
 }
 
-int32_t plugin_activate(const char* path)
+int32_t activate_plugin(const char* path)
 {
     // `path` may be the remembered path itself, which the load replaces.
     std::string file = path ? path : "";
-    if (!plugin_load(file.c_str()))
+    if (!load_plugin(file.c_str()))
         return 0;
     unsigned loaded = g_load_count;
     int32_t result = call_entry(g_slot.init, plugin_host_callback);
@@ -200,7 +200,7 @@ int32_t plugin_activate(const char* path)
         return 0;  // released during its own initialisation
     if (result == 0) {
         plugin_warn("Echec de l'initialisation du plug-in !");
-        plugin_unload();
+        unload_plugin();
         return 0;
     }
     g_slot.path.reset(new (std::nothrow) std::string(std::move(file)));
@@ -212,7 +212,7 @@ void plugin_shutdown()
 {
     if (plugin_is_active())
         call_entry(g_slot.shutdown);
-    plugin_unload();
+    unload_plugin();
 }
 
 int32_t plugin_command(unsigned command)
@@ -226,12 +226,12 @@ int32_t plugin_command(unsigned command)
         }
         std::unique_ptr<char[]> chosen(plugin_choose_file(PLUGIN_FILTER, "./plugins"));
         if (chosen)
-            plugin_activate(chosen.get());
+            activate_plugin(chosen.get());
         return 0;
     }
     case COMMAND_ACTIVATE:
         if (g_slot.path)
-            plugin_activate(g_slot.path->c_str());
+            activate_plugin(g_slot.path->c_str());
         return 0;
     case COMMAND_UNLOAD:
         if (plugin_ask("Voulez-vous stopper le plug-in courant ?"))
@@ -240,7 +240,7 @@ int32_t plugin_command(unsigned command)
     case COMMAND_SHUTDOWN:
         if (plugin_is_active() && call_entry(g_slot.shutdown) == 0)
             return 0;  // the plug-in refuses: it stays loaded and active
-        plugin_unload();
+        unload_plugin();
         return 1;
     case COMMAND_CONFIGURE:
         if (plugin_has_configuration())
@@ -264,7 +264,7 @@ void plugin_timer_tick()
         // same file again would initialise it a second time. The restart
         // ends there.
         if (!plugin_is_active() && !path.empty())
-            plugin_activate(path.c_str());
+            activate_plugin(path.c_str());
     }
     if (g_slot.unload_request) {
         g_slot.unload_request = 0;
@@ -365,7 +365,7 @@ int32_t notify_autosave()
     if (g_slot.autosave_guard)
         return 1;
     g_slot.autosave_guard = 1;
-    int32_t result = plugin_send_task_summaries(g_slot.autosave);
+    int32_t result = send_task_summaries(g_slot.autosave);
     g_slot.autosave_guard = 0;
     return result;
 }
@@ -374,10 +374,10 @@ int32_t notify_save_report()
 {
     if (!available(g_slot.savereport))
         return PLUGIN_NOT_AVAILABLE;
-    return plugin_send_task_summaries(g_slot.savereport);
+    return send_task_summaries(g_slot.savereport);
 }
 
-int32_t plugin_send_task_summaries(vorn_autosave_fn entry)
+int32_t send_task_summaries(vorn_autosave_fn entry)
 {
     if (!entry)
         return 1;

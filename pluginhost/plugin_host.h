@@ -58,7 +58,7 @@ void plugin_set_library_ops(const PluginLibraryOps* ops);
 // Loads the library and checks its three mandatory entry points (the user is
 // told what is wrong). Returns 1 when loaded, else 0 with the slot empty; 0
 // also, with nothing done, while the slot already holds a library.
-int32_t plugin_load(const char* path);
+int32_t load_plugin(const char* path);
 
 // Whether a plug-in is loaded and initialised, and whether it can be
 // configured.
@@ -70,4 +70,4 @@ int VORN_CALL plugin_host_callback(unsigned code, const char* name, int* value);
 
 // Sends the ledger's tasks to `entry` (an autosave or save-report entry
 // point) and returns its result; 1 for a null entry.
-int32_t plugin_send_task_summaries(vorn_autosave_fn entry);
+int32_t send_task_summaries(vorn_autosave_fn entry);

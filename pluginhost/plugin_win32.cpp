@@ -28,7 +28,7 @@ static int release_library(void* library, int* error)
 
 const PluginLibraryOps plugin_system_library_ops = {load_library, find_symbol, release_library};
 
-void UpdatePluginMenu(void* menu_handle)
+void update_plugin_menu(void* menu_handle)
 {
     HMENU menu = static_cast<HMENU>(menu_handle);
     if (!menu)

@@ -93,7 +93,7 @@ void shell_apply_command_line(const char* command_line)
     CommandLine options = shell_parse_command_line(command_line);
     g_shell.process_list_option = options.process_list;
     if (options.has_plugin)
-        plugin_activate(options.plugin_path.c_str());
+        activate_plugin(options.plugin_path.c_str());
 }
 
 bool shell_add_named_task(const char* name)

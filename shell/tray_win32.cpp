@@ -175,7 +175,7 @@ HMENU BuildTrayMenu(HMENU* popup)
     } else {
         RemoveMenu(*popup, IDC_PROCESS_MENU, MF_BYCOMMAND);
     }
-    UpdatePluginMenu(*popup);
+    update_plugin_menu(*popup);
     if (!g_plan.stop_enabled)
         grey(*popup, IDC_STOP);
     if (!g_plan.tasks_enabled) {

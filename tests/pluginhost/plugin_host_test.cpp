@@ -92,7 +92,7 @@ struct PluginHostTest : RecorderFixture {
         clear_actions();
         for (FakeLibrary& library : g_fake)
             library.release_error = 0;
-        plugin_unload();
+        unload_plugin();
         plugin_timer_tick();
         for (const FakeLibrary& library : g_fake)
             EXPECT_EQ(library.references, 0) << library.tag << " is still loaded with the slot empty";
@@ -108,7 +108,7 @@ struct PluginHostTest : RecorderFixture {
     // Activates the fake and empties the log.
     void activate(char tag = 'A')
     {
-        ASSERT_NE(plugin_activate(fake(tag).path.c_str()), 0);
+        ASSERT_NE(activate_plugin(fake(tag).path.c_str()), 0);
         rec.events.clear();
     }
 
@@ -140,20 +140,20 @@ struct PluginHostTest : RecorderFixture {
 
 TEST_F(PluginHostTest, AbsentPathLoadsNothingAndSaysNothing)
 {
-    EXPECT_EQ(plugin_load(nullptr), 0);
-    EXPECT_EQ(plugin_load(""), 0);
-    EXPECT_EQ(plugin_activate(nullptr), 0);
+    EXPECT_EQ(load_plugin(nullptr), 0);
+    EXPECT_EQ(load_plugin(""), 0);
+    EXPECT_EQ(activate_plugin(nullptr), 0);
     EXPECT_EQ(rec.events, Events{});
 }
 
 TEST_F(PluginHostTest, LoadFailureShowsTheSystemCodeAndLeavesTheSlotEmpty)
 {
     fake('A').load_error = 193;
-    EXPECT_EQ(plugin_load(fake('A').path.c_str()), 0);
-    EXPECT_EQ(plugin_activate("plugins/vorn_none.dll"), 0);
+    EXPECT_EQ(load_plugin(fake('A').path.c_str()), 0);
+    EXPECT_EQ(activate_plugin("plugins/vorn_none.dll"), 0);
     EXPECT_EQ(rec.events, (Events{"A load", "error 193 '" + BAD_PLUGIN + "'", "load 'plugins/vorn_none.dll'",
                                   "error 126 '" + BAD_PLUGIN + "'"}));
-    EXPECT_EQ(plugin_unload(), 0);
+    EXPECT_EQ(unload_plugin(), 0);
 }
 
 TEST_F(PluginHostTest, MissingMandatoryEntryIsNamedInOrderAndTheLibraryReleased)
@@ -174,12 +174,12 @@ TEST_F(PluginHostTest, MissingMandatoryEntryIsNamedInOrderAndTheLibraryReleased)
         for (FakeEntry entry : c.missing)
             fake('A').exports[entry] = false;
         rec.events.clear();
-        EXPECT_EQ(plugin_load(fake('A').path.c_str()), 0);
+        EXPECT_EQ(load_plugin(fake('A').path.c_str()), 0);
         EXPECT_EQ(rec.events, (Events{"A load",
                                       "error 0 '" + BAD_PLUGIN + "\nLa méthode " + c.named + " est manquante.'",
                                       "A release"}));
         EXPECT_EQ(fake('A').references, 0);
-        EXPECT_EQ(plugin_unload(), 0) << "the slot is empty";
+        EXPECT_EQ(unload_plugin(), 0) << "the slot is empty";
     }
 }
 
@@ -211,7 +211,7 @@ TEST_F(PluginHostTest, NotifiersAreNotAvailableWithoutAPluginAndDuringItsInit)
         for (const Notifier& notifier : NOTIFIERS)
             EXPECT_EQ(notifier.call(), PLUGIN_NOT_AVAILABLE) << notifier.name << " during init";
     };
-    plugin_activate(fake('A').path.c_str());
+    activate_plugin(fake('A').path.c_str());
     EXPECT_EQ(rec.events, (Events{"A load", "A init", "A init returns"}));
     EXPECT_EQ(ledger_text(), "'Mail' 60, current=-1");
 }
@@ -220,14 +220,14 @@ TEST_F(PluginHostTest, ReleaseFailureKeepsThePluginLoadedAndActive)
 {
     activate();
     fake('A').release_error = 5;
-    EXPECT_EQ(plugin_unload(), 0);
+    EXPECT_EQ(unload_plugin(), 0);
     EXPECT_EQ(rec.events, (Events{"A release", "error 5 '" + BAD_PLUGIN + "'"}));
     EXPECT_EQ(active_tag(), 'A');
     EXPECT_EQ(notify_autosave(), 1);
 
     fake('A').release_error = 0;
     rec.events.clear();
-    EXPECT_EQ(plugin_unload(), 1);
+    EXPECT_EQ(unload_plugin(), 1);
     EXPECT_EQ(rec.events, Events{"A release"});
     EXPECT_EQ(active_tag(), '-');
 }
@@ -237,7 +237,7 @@ TEST_F(PluginHostTest, ReleaseFailureKeepsThePluginLoadedAndActive)
 TEST_F(PluginHostTest, ActivationHandsTheHostCallbackAndReturnsTheInitResult)
 {
     fake('A').results[FAKE_INIT] = 7;
-    EXPECT_EQ(plugin_activate(fake('A').path.c_str()), 7);
+    EXPECT_EQ(activate_plugin(fake('A').path.c_str()), 7);
     EXPECT_EQ(rec.events, (Events{"A load", "A init"}));
     EXPECT_EQ(host_of('A'), &plugin_host_callback);
     EXPECT_TRUE(plugin_is_active());
@@ -247,12 +247,12 @@ TEST_F(PluginHostTest, ActivationHandsTheHostCallbackAndReturnsTheInitResult)
 TEST_F(PluginHostTest, InitFailureWarnsAndReleasesWithoutShutdown)
 {
     fake('A').results[FAKE_INIT] = 0;
-    EXPECT_EQ(plugin_activate(fake('A').path.c_str()), 0);
+    EXPECT_EQ(activate_plugin(fake('A').path.c_str()), 0);
     EXPECT_EQ(rec.events, (Events{"A load", "A init",
                                   "warn 'Echec de l'initialisation du plug-in !'",
                                   "A release"}));
     EXPECT_FALSE(plugin_is_active());
-    EXPECT_EQ(plugin_unload(), 0);
+    EXPECT_EQ(unload_plugin(), 0);
     EXPECT_EQ(plugin_command(4095), 0) << "no path was remembered";
 }
 
@@ -265,7 +265,7 @@ TEST_F(PluginHostTest, PluginDrivesTheLedgerFromInsideItsInit)
         EXPECT_EQ(host_of('A')(HOST_CMD_SET_TASK_SECONDS, "Mail", &seconds), 1);
         EXPECT_EQ(host_of('A')(HOST_CMD_START_TASK, "Mail", nullptr), 1);
     };
-    EXPECT_EQ(plugin_activate(fake('A').path.c_str()), 1);
+    EXPECT_EQ(activate_plugin(fake('A').path.c_str()), 1);
     EXPECT_EQ(rec.events, (Events{"A load", "A init", CHANGED, CHANGED, CHANGED, CHANGED, "A init returns"}));
     EXPECT_EQ(ledger_text(), "'Client A' 0, 'Mail' 90+, current=1");
 }
@@ -338,7 +338,7 @@ TEST_F(PluginHostTest, UnloadCommandAsksThenShutsDownAndReleases)
     EXPECT_EQ(plugin_command(4096), 1);
     EXPECT_EQ(rec.events, (Events{UNLOAD_QUESTION, "A shutdown()", "A release"}));
     EXPECT_FALSE(plugin_is_active());
-    EXPECT_EQ(plugin_unload(), 0);
+    EXPECT_EQ(unload_plugin(), 0);
 }
 
 TEST_F(PluginHostTest, ShutdownCommandUnloadsUnlessThePluginRefuses)
@@ -440,7 +440,7 @@ TEST_F(PluginHostTest, RestartAskedFromAnEntryLoadsTheRememberedFileAgain)
 {
     // The slot keeps its own copy of the path it was given.
     std::string path = fake('A').path;
-    ASSERT_EQ(plugin_activate(path.c_str()), 1);
+    ASSERT_EQ(activate_plugin(path.c_str()), 1);
     path.assign(fake('B').path);
     ledger_add_task("Mail", 60);
     fake('A').during[FAKE_TASKSTARTED] = [] { host_of('A')(HOST_CMD_REQUEST_RESTART, nullptr, nullptr); };
@@ -545,13 +545,13 @@ TEST_F(PluginHostTest, UnloadDuringInitLeavesNoActivePlugin)
         host_of('A')(HOST_CMD_REQUEST_UNLOAD, nullptr, nullptr);
         plugin_timer_tick();
     };
-    plugin_activate(fake('A').path.c_str());
+    activate_plugin(fake('A').path.c_str());
     EXPECT_EQ(rec.events, (Events{"A load", "A init", "A init returns", "A release"}));
     EXPECT_FALSE(plugin_is_active());
 
     rec.events.clear();
     fake('B').during[FAKE_INIT] = record_nested_autosave;
-    plugin_activate(fake('B').path.c_str());
+    activate_plugin(fake('B').path.c_str());
     EXPECT_EQ(rec.events, (Events{"B load", "B init", "nested autosave 2031", "B init returns"}));
 }
 
@@ -563,7 +563,7 @@ TEST_F(PluginHostTest, LoadCommandDuringInitHoldsOneLibrary)
         g_chosen_plugin = fake('B').path;
         plugin_command(4094);
     };
-    plugin_activate(fake('A').path.c_str());
+    activate_plugin(fake('A').path.c_str());
     plugin_command(4097);
     EXPECT_EQ(fake('A').references + fake('B').references, 0)
         << "events: " << testing::PrintToString(rec.events);

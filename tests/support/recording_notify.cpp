@@ -87,15 +87,15 @@ int32_t plugin_command(unsigned command)
     return 0;
 }
 
-int32_t plugin_activate(const char* path)
+int32_t activate_plugin(const char* path)
 {
     record("activate " + quoted(path));
     return 0;
 }
 
-int32_t plugin_unload()
+int32_t unload_plugin()
 {
-    record("plugin_unload");
+    record("unload_plugin");
     return 1;
 }
 
@@ -104,7 +104,7 @@ void plugin_shutdown()
     record("plugin_shutdown");
 }
 
-void UpdatePluginMenu(void*)
+void update_plugin_menu(void*)
 {
-    record("UpdatePluginMenu");
+    record("update_plugin_menu");
 }

@@ -19,7 +19,7 @@
 //       ledger's current index and, for a notifier about slot i, whether
 //       task i runs (1/0, '-' for no task there) at the moment of the call
 //   plugin_timer_tick, plugin_command <id>, activate '<path>',
-//   plugin_unload, plugin_shutdown, UpdatePluginMenu
+//   unload_plugin, plugin_shutdown, update_plugin_menu
 // Windows are named main (g_shell.main_window), taskmanager
 // (RECORDED_TASK_MANAGER), none (nullptr).
 #pragma once
