@@ -195,6 +195,9 @@ static int add_user(Service* service, const CommandLine& line)
         password.pop_back();
     if (password.empty())
         return fail("the password is empty", 2);
+    // The plug-in sends the password unencoded: an '&' would cut it short.
+    if (password.find('&') != std::string::npos)
+        return fail("the plug-in cannot send a password holding '&'", 2);
     std::string error;
     if (!open_service(service, &error))
         return fail(error);
