@@ -1,11 +1,9 @@
 #include "service/web.h"
 
-#include <sodium.h>
-
-#include <cstring>
 #include <map>
 #include <mutex>
 
+#include "service/auth.h"
 #include "service/server.h"
 #include "service/service.h"
 #include "service/sheet.h"
@@ -192,28 +190,16 @@ static std::string me_json(const WebCaller& caller)
            ",\"csrf\":\"" + web_session_csrf(caller.token, caller.user.password_hash) + "\"}";
 }
 
-// A hash that no password matches, verified for unknown logins so that they
+// A hash that no password matches, checked for unknown logins so that they
 // take as long as wrong passwords.
-static const std::string& decoy_hash()
+static const std::string& decoy_hash(const Service* service)
 {
     static std::once_flag once;
     static std::string hash;
-    std::call_once(once, [] {
-        unsigned char random[16];
-        randombytes_buf(random, sizeof random);
-        char out[crypto_pwhash_STRBYTES];
-        if (crypto_pwhash_str(out, reinterpret_cast<const char*>(random), sizeof random,
-                              crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                              crypto_pwhash_MEMLIMIT_INTERACTIVE) == 0)
-            hash = out;
+    std::call_once(once, [service] {
+        auth_hash_password(auth_random_password(), service->config.password_cost, &hash);
     });
     return hash;
-}
-
-static bool password_matches(const std::string& hash, const std::string& password)
-{
-    return !hash.empty() &&
-           crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
 }
 
 // ---- Handlers -------------------------------------------------------------
@@ -241,8 +227,8 @@ static void handle_signin(Service* service, const HttpRequest& request, const We
     });
     if (found == STORE_ERROR)
         return reply_error(response, 503, "database");
-    bool good = password_matches(found == STORE_OK ? caller.user.password_hash : decoy_hash(),
-                                 password) &&
+    bool good = auth_check_password(
+                    found == STORE_OK ? caller.user.password_hash : decoy_hash(service), password) &&
                 found == STORE_OK;
     if (!good) {
         limit_failure(service->limiter, request.client_address, now_ms);
@@ -399,19 +385,6 @@ static void handle_users(Service* service, const HttpRequest&, const WebCaller&,
     reply_json(response, 200, json + "]}");
 }
 
-// Hashes a password as the command line does, with the configured cost.
-static bool hash_password(const Service* service, const std::string& password, std::string* hash)
-{
-    bool minimal = service->config.password_cost == "minimal";
-    char out[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(out, password.data(), password.size(),
-                          minimal ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                          minimal ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
-        return false;
-    *hash = out;
-    return true;
-}
-
 // Answers a store result of an administrator's change.
 static void reply_change(HttpResponse* response, StoreResult result)
 {
@@ -457,7 +430,7 @@ static void handle_user_add(Service* service, const HttpRequest& request, const 
     if (user.display_name.empty())
         user.display_name = user.login;
     user.admin = flag_field(fields, "admin");
-    if (!hash_password(service, password, &user.password_hash))
+    if (!auth_hash_password(password, service->config.password_cost, &user.password_hash))
         return reply_error(response, 503, "hash");
     reply_change(response, store_write_with(service->store, [&](StoreTx* tx) {
                      StoreUser row = user;
@@ -496,7 +469,7 @@ static void handle_user_password(Service* service, const HttpRequest& request, c
         return reply_error(response, 400, "form");
     if (!plugin_sendable(password))
         return reply_error(response, 400, "password");
-    if (!hash_password(service, password, &hash))
+    if (!auth_hash_password(password, service->config.password_cost, &hash))
         return reply_error(response, 503, "hash");
     change_user(service, fields, response, [&](StoreTx* tx, StoreUser& user) {
         user.password_hash = hash;
@@ -611,9 +584,8 @@ static void serve_api(Service* service, const HttpRequest& request, const WebRou
         if (!signed_in(service, request, &caller))
             return reply_error(response, 401, "signin");
         const std::string* token = http_header(request, CSRF_HEADER);
-        if (writes && (!token || !web_session_same(*token, web_session_csrf(
-                                                             caller.token,
-                                                             caller.user.password_hash))))
+        if (writes && (!token || !auth_same(*token, web_session_csrf(
+                                                        caller.token, caller.user.password_hash))))
             return reply_error(response, 403, "csrf");
         if (route.access == WEB_ADMIN && !caller.user.admin)
             return reply_error(response, 403, "admin");
@@ -660,7 +632,7 @@ static void web_handle(const HttpRequest& request, HttpResponse* response, void*
 void web_register_routes(Service* service, Server* server)
 {
     // Idempotent; the page's tokens and password checks need it.
-    if (sodium_init() < 0)
+    if (!auth_init())
         return;
     const std::string& base = service->config.base_path;
     server_add_route(server, "*", base.c_str(), web_handle, service);

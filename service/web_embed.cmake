@@ -1,11 +1,12 @@
 # Writes a C++ source that holds the page's static files as byte arrays, so
 # that zentrik-service serves them without any file beside it.
-#   cmake -DOUTPUT=web_assets.cpp -DINPUTS="a.html;b.js" -P web_embed.cmake
+#   cmake -DOUTPUT=web_assets.cpp "-DINPUTS=a.html|b.js" -P web_embed.cmake
 # Each file is served under its own name; the MIME type follows its suffix.
 set(body "// Generated from service/www by web_embed.cmake: do not edit.\n#include \"service/web_assets.h\"\n\n")
 set(table "")
 set(index 0)
-foreach(input IN LISTS INPUTS)
+string(REPLACE "|" ";" inputs "${INPUTS}")
+foreach(input IN LISTS inputs)
     get_filename_component(name "${input}" NAME)
     file(READ "${input}" hex HEX)
     string(LENGTH "${hex}" hex_length)

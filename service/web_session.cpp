@@ -2,8 +2,9 @@
 
 #include <sodium.h>
 
+#include "service/auth.h"
+
 #include <cstdio>
-#include <cstdlib>
 
 static std::string to_hex(const unsigned char* bytes, size_t count)
 {
@@ -106,15 +107,10 @@ bool web_session_parse(const std::string& value, WebSessionToken* token)
 bool web_session_check(const std::string& value, const WebSessionToken& token,
                        const std::string& password_hash, int64_t now_s)
 {
-    return token.expires_s > now_s && web_session_same(value, web_session_encode(token, password_hash));
+    return token.expires_s > now_s && auth_same(value, web_session_encode(token, password_hash));
 }
 
 std::string web_session_csrf(const WebSessionToken& token, const std::string& password_hash)
 {
     return keyed_hash(token.nonce, password_hash, "csrf");
-}
-
-bool web_session_same(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && sodium_memcmp(a.data(), b.data(), a.size()) == 0;
 }

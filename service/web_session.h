@@ -38,5 +38,3 @@ bool web_session_check(const std::string& value, const WebSessionToken& token,
 // The anti-forgery token of the session (64 hex digits).
 std::string web_session_csrf(const WebSessionToken& token, const std::string& password_hash);
 
-// True when two tokens are equal, compared in constant time.
-bool web_session_same(const std::string& a, const std::string& b);

@@ -173,7 +173,8 @@ async function loadChart() {
     top = Math.max(top, list.reduce((sum, r) => sum + r.seconds, 0) / 3600);
   top = Math.ceil(top);
 
-  const left = 36, bottom = 40, height = 220, step = Math.max(8, Math.min(40, 760 / days.length));
+  const left = 36, bottom = 40, height = 220, step = Math.max(8, Math.min(40, 1040 / days.length));
+  const labelEvery = Math.ceil(38 / step);
   const width = left + step * days.length + 10;
   const chart = svg("svg", { width, height: height + bottom + 10, role: "img", id: "chart-svg" });
   for (let h = 0; h <= top; h += Math.max(1, Math.ceil(top / 6))) {
@@ -192,7 +193,7 @@ async function loadChart() {
       bar.append(svg("title", {}, `${day} — ${r.task} : ${duration(r.seconds)}`));
       chart.append(bar);
     }
-    if (days.length <= 31 || i % 7 === 0) {
+    if ((days.length - 1 - i) % labelEvery === 0) {
       chart.append(svg("text", { x: left + i * step + step / 2, y: height + 24, class: "axis",
         "text-anchor": "middle" }, day.slice(8) + "/" + day.slice(5, 7)));
     }

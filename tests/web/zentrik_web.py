@@ -197,7 +197,8 @@ def add_runs(database, login, runs, offset_minutes=0):
 
 
 def chromium(download_dir=None):
-    """A fresh headless Chromium with its own profile folder."""
+    """A fresh headless Chromium with its own profile folder, saving its
+    downloads into download_dir."""
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
     options = webdriver.ChromeOptions()
@@ -208,6 +209,9 @@ def chromium(download_dir=None):
                      "--disable-sync", "--no-first-run", "--window-size=1280,1100",
                      "--user-data-dir=" + profile):
         options.add_argument(argument)
+    if download_dir:
+        options.add_experimental_option("prefs", {"download.default_directory": download_dir,
+                                                  "download.prompt_for_download": False})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.zentrik_profile = profile
     return driver
