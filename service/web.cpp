@@ -15,8 +15,9 @@
 static const char COOKIE_NAME[] = "zentrik_web";
 static const char CSRF_HEADER[] = "X-Zentrik-CSRF";
 static const int MAX_WEEKS = 53;
-// One day of a very busy journal still fits on the page.
-static const int64_t JOURNAL_DAY_LIMIT = 5000;
+// The latest events of the day the page shows; a busier day says how many
+// it leaves out.
+static const size_t JOURNAL_DAY_LIMIT = 2000;
 static const size_t MESSAGE_MAX_CHARS = 2000;
 
 // Who made the request, once the session cookie has been checked.
@@ -261,8 +262,8 @@ static void handle_overview(Service* service, const HttpRequest&, const WebCalle
     StoreResult result = store_read_with(service->store, [&](StoreTx* tx) {
         StoreResult r = store_task_list(tx, caller.user.id, &tasks);
         return r != STORE_OK ? r
-                             : store_journal_between(tx, caller.user.id, from_ms, to_ms, 0,
-                                                     JOURNAL_DAY_LIMIT, &entries);
+                             : store_journal_between(tx, caller.user.id, from_ms, to_ms, 0, 0,
+                                                     &entries);
     });
     if (result != STORE_OK)
         return reply_error(response, 503, "database");
@@ -279,15 +280,20 @@ static void handle_overview(Service* service, const HttpRequest&, const WebCalle
                 ",\"seconds\":" + std::to_string(seconds) +
                 ",\"running\":" + (task.running ? "true" : "false") + "}";
     }
-    json += "],\"journal\":[";
+    // The window holds the neighbouring days too: the day's own events are
+    // known only once each is placed by its own offset. The page shows the
+    // latest of them.
+    std::vector<StoreJournalEntry> day = web_entries_of_day(entries, today);
+    size_t skipped = day.size() > JOURNAL_DAY_LIMIT ? day.size() - JOURNAL_DAY_LIMIT : 0;
+    json += "],\"skipped\":" + std::to_string(skipped) + ",\"journal\":[";
     bool first = true;
-    for (const StoreJournalEntry& entry : web_entries_of_day(entries, today)) {
+    for (auto entry = day.begin() + skipped; entry != day.end(); ++entry) {
         json += std::string(first ? "" : ",") + "{\"time\":\"" +
-                web_clock_text(entry.utc_ms, entry.utc_offset_minutes, false) +
-                "\",\"utc\":\"" + web_clock_text(entry.utc_ms, 0, true) +
-                "\",\"kind\":\"" + store_journal_kind_name(entry.kind) +
-                "\",\"task\":" + web_json_string(entry.task) +
-                ",\"seconds\":" + std::to_string(entry.seconds) + "}";
+                web_clock_text(entry->utc_ms, entry->utc_offset_minutes, false) +
+                "\",\"utc\":\"" + web_clock_text(entry->utc_ms, 0, true) +
+                "\",\"kind\":\"" + store_journal_kind_name(entry->kind) +
+                "\",\"task\":" + web_json_string(entry->task) +
+                ",\"seconds\":" + std::to_string(entry->seconds) + "}";
         first = false;
     }
     reply_json(response, 200, json + "]}");

@@ -146,6 +146,8 @@ async function loadOverview() {
     journal.append(row);
   }
   $("journal-empty").hidden = data.journal.length > 0;
+  $("journal-skipped").hidden = !data.skipped;
+  $("journal-skipped").textContent = data.skipped + " événements plus anciens de ce jour ne sont pas affichés.";
 }
 
 const SVG = "http://www.w3.org/2000/svg";

@@ -57,7 +57,9 @@ class Browser:
         return self.driver.find_element(By.CSS_SELECTOR, css)
 
     def texts(self, css):
-        return [e.text for e in self.driver.find_elements(By.CSS_SELECTOR, css)]
+        # In one script call: the page may rebuild the elements meanwhile.
+        return self.driver.execute_script(
+            "return [...document.querySelectorAll(arguments[0])].map(e => e.textContent)", css)
 
     def sign_in(self, login, password):
         self.driver.get(self.service.page)
