@@ -201,6 +201,7 @@ async function loadChart() {
     }
   });
   $("chart").replaceChildren(chart);
+  $("chart-empty").hidden = rows.length > 0;
   $("legend").replaceChildren(...names.map(n => {
     const item = el("li", n);
     const swatch = el("span", null, { class: "swatch" });
@@ -224,6 +225,14 @@ async function loadUsers() {
     if (keep && state.users.some(u => u.login === keep)) select.value = keep;
   }
   showCatalogue();
+  showMessage();
+}
+
+function showMessage() {
+  const user = state.users.find(u => u.login === $("message-user").value);
+  $("message-pending").textContent = user && user.message
+    ? "En attente de la prochaine synchronisation : « " + user.message + " »"
+    : "Aucun message en attente.";
 }
 
 function userRow(user) {
@@ -295,6 +304,7 @@ document.addEventListener("DOMContentLoaded", () => {
   $("signout").addEventListener("click", signOut);
   $("weeks").addEventListener("change", loadChart);
   $("catalogue-user").addEventListener("change", showCatalogue);
+  $("message-user").addEventListener("change", showMessage);
   onSubmit("user-add", async f => {
     const ok = await report(await api("POST", "api/users/add",
       { login: f.login, display: f.display, password: f.password, admin: f.admin ? "1" : "0" }),
@@ -311,8 +321,10 @@ document.addEventListener("DOMContentLoaded", () => {
   });
   onSubmit("message-form", async f => {
     const login = $("message-user").value;
-    return report(await api("POST", "api/messages", { login, text: f.text }),
+    const ok = await report(await api("POST", "api/messages", { login, text: f.text }),
       "Message pour " + login + " enregistré.");
+    loadUsers();
+    return ok;
   });
   start();
 });

@@ -319,6 +319,7 @@ class PageTest(unittest.TestCase):
         b.find("#message-form textarea").send_keys("Réunion à 14h ; salle B")
         b.find("#message-form button").click()
         wait_for(b.driver, lambda: b.find("#notice").text == "Message pour bob enregistré.")
+        wait_for(b.driver, lambda: "salle B" in b.find("#message-pending").text)
 
         # What the administrator did, as bob's plug-in sees it.
         bob = zw.Plugin(self.service.port)
@@ -340,6 +341,8 @@ class PageTest(unittest.TestCase):
         own.find_element(By.NAME, "admin").click()
         own.find_element(By.CSS_SELECTOR, "button.save").click()
         wait_for(b.driver, lambda: "propres droits" in b.find("#notice").text)
+        b.driver.execute_script("document.getElementById('admin').scrollIntoView()")
+        b.driver.save_screenshot(os.path.join(zw.ROOT, "docs", "web-admin.png"))
         b.sign_out()
 
 
