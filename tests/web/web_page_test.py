@@ -3,7 +3,8 @@
 zentrik-service on a temporary database. The plug-in's own requests make
 the tasks and the journal; older runs are written into the journal directly.
 
-    /usr/bin/python3 tests/web/web_page_test.py      (ZENTRIK_SERVICE=path to override)
+    /usr/bin/python3 tests/web/web_page_test.py
+(ZENTRIK_SERVICE names another zentrik-service than build/native's.)
 """
 
 import csv
@@ -14,6 +15,7 @@ import io
 import json
 import os
 import re
+import shutil
 import sys
 import tempfile
 import time
@@ -26,6 +28,8 @@ import zentrik_web as zw  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 
+# Screenshots of the page; ZENTRIK_SCREENSHOT_DIR=docs renews the README's.
+SHOTS = os.environ.get("ZENTRIK_SCREENSHOT_DIR", os.path.join(zw.ROOT, "build", "web"))
 ZONE = "Europe/Paris"
 MEETING = "Réunion équipe"
 # Markup, quotes and a comma: shown as text on the page, quoted in the CSV.
@@ -129,12 +133,14 @@ class PageTest(unittest.TestCase):
             (ODD, local_ms(cls.yesterday, 16), local_ms(cls.yesterday, 16, 15)),
         ], offset_minutes=60)
         cls.downloads = tempfile.mkdtemp(prefix="zentrik-downloads-")
+        os.makedirs(SHOTS, exist_ok=True)
         cls.browser = Browser(cls.service, cls.downloads)
 
     @classmethod
     def tearDownClass(cls):
         cls.browser.close()
         cls.service.stop()
+        shutil.rmtree(cls.downloads, ignore_errors=True)
 
     def setUp(self):
         self.browser.driver.delete_all_cookies()
@@ -184,7 +190,7 @@ class PageTest(unittest.TestCase):
         self.assertEqual(set(b.texts("#legend li")), {"Projet A", MEETING, ODD})
         # Markup in a name stays text: no element was made from it.
         self.assertEqual(b.driver.find_elements(By.CSS_SELECTOR, "#tasks td b"), [])
-        b.driver.save_screenshot(os.path.join(zw.ROOT, "docs", "web-page.png"))
+        b.driver.save_screenshot(os.path.join(SHOTS, "web-page.png"))
 
         b.find("#csv").click()
         wait_for(b.driver, lambda: glob.glob(os.path.join(self.downloads, "*.csv")))
@@ -342,7 +348,7 @@ class PageTest(unittest.TestCase):
         own.find_element(By.CSS_SELECTOR, "button.save").click()
         wait_for(b.driver, lambda: "propres droits" in b.find("#notice").text)
         b.driver.execute_script("document.getElementById('admin').scrollIntoView()")
-        b.driver.save_screenshot(os.path.join(zw.ROOT, "docs", "web-admin.png"))
+        b.driver.save_screenshot(os.path.join(SHOTS, "web-admin.png"))
         b.sign_out()
 
 
