@@ -289,6 +289,33 @@ class PageTest(unittest.TestCase):
                                             "display": "", "admin": "1"}), headers)
         self.assertEqual(status, 403)
 
+    def test_values_the_plugin_cannot_carry_are_refused(self):
+        cookie, token = sign_in_raw(self.service, "admin", "admin-secret")
+        headers = {"Cookie": cookie, "X-Zentrik-CSRF": token, "Origin": self.service.origin}
+        user = {"login": "carol", "display": "Carol", "password": "pw", "admin": "0"}
+        cases = [
+            ("api/users/add", dict(user, login="ca&rol"), "login"),
+            ("api/users/add", dict(user, login="ca+rol"), "login"),
+            ("api/users/add", dict(user, login="car;ol"), "login"),
+            ("api/users/add", dict(user, login="caröl€"), None),
+            ("api/users/add", dict(user, login="carolā"), "login"),  # not in Windows-1252
+            ("api/users/add", dict(user, login="dave", password="p%41ss"), "password"),
+            ("api/users/add", dict(user, login="dave", password=""), "password"),
+            ("api/users/add", dict(user, login="dave", display="A;B"), "display"),
+            ("api/users/add", dict(user, login="caröl€"), "exists"),
+            ("api/catalogue/add", {"login": "alice", "task": "a;b"}, "task"),
+            ("api/catalogue/add", {"login": "alice", "task": "a\nb"}, "task"),
+            ("api/catalogue/add", {"login": "nobody", "task": "ok"}, "unknown"),
+            ("api/messages", {"login": "alice", "text": "x\n--End--\ny"}, "message"),
+            ("api/messages", {"login": "alice", "text": "\u2603"}, "message"),
+        ]
+        for path, fields, error in cases:
+            with self.subTest(path=path, fields=fields):
+                status, _, data = request(self.service, "POST", path, zw.url_form(fields), headers)
+                self.assertEqual(json.loads(data), {"error": error} if error else {})
+        plugin = zw.Plugin(self.service.port)
+        self.assertEqual(plugin.logon("caröl€", "pw")[1], "Carol")
+
     def test_admin_manages_users_catalogues_and_messages(self):
         b = self.browser
         b.sign_in("admin", "admin-secret")
