@@ -172,15 +172,24 @@ static std::string authority_of(const std::string& text)
 
 // A state-changing request must come from a page of this service: its
 // Origin (which browsers send with every POST) must name the host it was
-// sent to. A request without Origin, from a client that is no browser, is
-// judged by its anti-forgery token alone.
+// sent to, as the Host header says or, behind a proxy that rewrites Host,
+// X-Forwarded-Host (a page of another site cannot set either). A request
+// without Origin, from a client that is no browser, is judged by its
+// anti-forgery token alone.
 static bool same_origin(const HttpRequest& request)
 {
     const std::string* origin = http_header(request, "Origin");
     if (!origin)
         return true;
-    const std::string* host = http_header(request, "Host");
-    return host && *origin != "null" && authority_of(*origin) == *host;
+    if (*origin == "null")
+        return false;
+    std::string authority = authority_of(*origin);
+    for (const char* name : {"Host", "X-Forwarded-Host"}) {
+        const std::string* host = http_header(request, name);
+        if (host && authority == *host)
+            return true;
+    }
+    return false;
 }
 
 static std::string me_json(const WebCaller& caller)

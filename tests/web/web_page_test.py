@@ -252,6 +252,9 @@ class PageTest(unittest.TestCase):
             ("wrong token", dict(good, **{"X-Zentrik-CSRF": "0" * 64}), 403, "csrf"),
             ("other site", dict(good, Origin="http://evil.example"), 403, "origin"),
             ("opaque origin", dict(good, Origin="null"), 403, "origin"),
+            ("other site behind a proxy", dict(good, Origin="https://evil.example",
+                                               **{"X-Forwarded-Host": "zentrik.example"}),
+             403, "origin"),
             ("no session", {"X-Zentrik-CSRF": token, "Origin": self.service.origin}, 401,
              "signin"),
             ("forged session", dict(good, Cookie=re.sub(r"=\d+\.", "=999.", cookie)), 401,
@@ -265,9 +268,14 @@ class PageTest(unittest.TestCase):
         alice = [u for u in json.loads(data)["users"] if u["login"] == "alice"][0]
         self.assertEqual(alice["message"], "")
 
-        status, _, _ = request(self.service, "POST", "api/messages",
-                               zw.url_form({"login": "alice", "text": ""}), good)
-        self.assertEqual(status, 200)
+        for label, headers in [("same origin", good),
+                               ("behind a proxy", dict(good, Origin="https://zentrik.example",
+                                                       **{"X-Forwarded-Host": "zentrik.example"})),
+                               ("no browser", {"Cookie": cookie, "X-Zentrik-CSRF": token})]:
+            with self.subTest(label):
+                status, _, _ = request(self.service, "POST", "api/messages",
+                                       zw.url_form({"login": "alice", "text": ""}), headers)
+                self.assertEqual(status, 200)
         status, _, _ = request(self.service, "POST", "api/signin",
                                zw.url_form({"l": "alice", "p": "alice-pw"}),
                                {"Origin": "http://evil.example"})
