@@ -393,14 +393,21 @@ class HardenedServiceTest(unittest.TestCase):
     """A service configured behind TLS and with a low failure limit."""
 
     def setUp(self):
-        self.service = zw.ServiceProcess({"cookie_secure": "yes", "failures_per_minute": "3"})
+        self.service = zw.ServiceProcess({"cookie_secure": "yes", "failures_per_minute": "3",
+                                          "web_session_idle_seconds": "2"})
         self.addCleanup(self.service.stop)
 
-    def test_secure_cookie_and_sign_in_rate_limit(self):
+    def test_secure_expiring_cookie_and_sign_in_rate_limit(self):
         _, headers, _ = request(self.service, "POST", "api/signin",
                                 zw.url_form({"l": "admin", "p": "admin-secret"}),
                                 {"Origin": self.service.origin})
         self.assertIn("; Secure", headers["Set-Cookie"])
+        self.assertIn("; Max-Age=2;", headers["Set-Cookie"])
+        cookie = {"Cookie": headers["Set-Cookie"].split(";", 1)[0]}
+        self.assertEqual(request(self.service, "GET", "api/me", headers=cookie)[0], 200)
+        time.sleep(2.5)
+        self.assertEqual(request(self.service, "GET", "api/me", headers=cookie)[0], 401)
+
         statuses = [request(self.service, "POST", "api/signin",
                             zw.url_form({"l": "admin", "p": "wrong"}))[0] for _ in range(3)]
         self.assertEqual(statuses, [401, 401, 401])
