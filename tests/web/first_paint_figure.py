@@ -45,12 +45,11 @@ def fill(service):
 def main():
     os.environ["TZ"] = "Europe/Paris"
     service = zw.ServiceProcess()
-    browser = None
+    driver = None
     try:
         service.add_user("bench", "bench-pw", "Banc d'essai")
         print(f"filled {EVENTS} events in {fill(service):.1f} s")
-        browser = zw.chromium()
-        driver = browser
+        driver = zw.chromium()
         driver.get(service.page)
         WebDriverWait(driver, 10).until(lambda d: d.find_element(By.ID, "signin").is_displayed())
         driver.find_element(By.ID, "signin-login").send_keys("bench")
@@ -72,24 +71,24 @@ def main():
 
         cookie = driver.get_cookie("zentrik_web")["value"]
         timings = []
-        for weeks in (4, 13):
-            request = urllib.request.Request(f"{service.page}api/chart?weeks={weeks}",
+        for path in ("api/overview", "api/chart?weeks=4", "api/chart?weeks=13"):
+            request = urllib.request.Request(service.page + path,
                                              headers={"Cookie": "zentrik_web=" + cookie})
             started = time.time()
             with urllib.request.urlopen(request) as reply:
                 reply.read()
-            timings.append((weeks, (time.time() - started) * 1000))
+            timings.append((path, (time.time() - started) * 1000))
 
         print(f"journal: {EVENTS} events; chart of 4 weeks: {bars} bars")
         print(f"first contentful paint: median {statistics.median(paints):.0f} ms "
               f"(min {min(paints):.0f}, max {max(paints):.0f}, {LOADS} loads)")
         print(f"chart drawn:            median {statistics.median(charts):.0f} ms "
               f"(min {min(charts):.0f}, max {max(charts):.0f})")
-        for weeks, ms in timings:
-            print(f"api/chart?weeks={weeks}: {ms:.0f} ms")
+        for path, ms in timings:
+            print(f"{path}: {ms:.0f} ms")
     finally:
-        if browser:
-            zw.close_chromium(browser)
+        if driver:
+            zw.close_chromium(driver)
         service.stop()
 
 
