@@ -281,13 +281,15 @@ static void handle_overview(Service* service, const HttpRequest&, const WebCalle
                        web_offset_text(offset) + "\",\"tasks\":[";
     for (size_t i = 0; i < tasks.size(); ++i) {
         const StoreTask& task = tasks[i];
-        // A running task's seconds are those of its start: add the run so far.
-        int64_t seconds = task.seconds;
-        if (task.running && task.started_ms > 0 && now_ms > task.started_ms)
-            seconds += (now_ms - task.started_ms) / 1000;
+        // The seconds are the desktop's last word: a start, then every
+        // autosave while the task runs. Adding the time since the start
+        // would count again what an autosave already brought in.
         json += std::string(i ? "," : "") + "{\"name\":" + web_json_string(task.name) +
-                ",\"seconds\":" + std::to_string(seconds) +
-                ",\"running\":" + (task.running ? "true" : "false") + "}";
+                ",\"seconds\":" + std::to_string(task.seconds) +
+                ",\"running\":" + (task.running ? "true" : "false");
+        if (task.running && task.started_ms > 0)
+            json += ",\"since\":\"" + web_clock_text(task.started_ms, offset, false) + "\"";
+        json += "}";
     }
     // The window holds the neighbouring days too: the day's own events are
     // known only once each is placed by its own offset. The page shows the

@@ -129,7 +129,7 @@ async function loadOverview() {
   $("running").replaceChildren();
   if (running) {
     $("running").append("En cours : ", el("strong", running.name, { id: "running-name" }),
-      " (" + duration(running.seconds) + ")");
+      " (" + duration(running.seconds) + (running.since ? ", depuis " + running.since : "") + ")");
   } else {
     $("running").textContent = "Aucune tâche en cours.";
   }
