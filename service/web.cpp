@@ -120,15 +120,15 @@ static int weeks_of(const HttpRequest& request)
     return static_cast<int>(weeks);
 }
 
-// Logins and passwords travel from the plug-in unescaped inside "l=...&p=...",
-// in Windows-1252: refuse what it could not send back intact.
-static bool plugin_sendable(const std::string& text)
+// Logins and passwords come from the plug-in in Windows-1252: refuse what
+// it could not send (the command line's rule for logins).
+static bool plugin_text_ok(const std::string& text, size_t max_chars)
 {
     std::string cp1252;
-    if (text.empty() || text.size() > 200 || !text_utf8_to_cp1252(text, &cp1252))
+    if (text.empty() || !text_utf8_to_cp1252(text, &cp1252) || cp1252.size() > max_chars)
         return false;
     for (unsigned char c : cp1252)
-        if (c < 0x20 || c == 0x7F || c == '&' || c == '%' || c == '+')
+        if (c < 0x20 || c == 0x7F)
             return false;
     return true;
 }
@@ -438,9 +438,9 @@ static void handle_user_add(Service* service, const HttpRequest& request, const 
     if (!field(fields, "login", &user.login) || !field(fields, "password", &password) ||
         !field(fields, "display", &user.display_name))
         return reply_error(response, 400, "form");
-    if (!plugin_sendable(user.login) || user.login.find(';') != std::string::npos)
+    if (!plugin_text_ok(user.login, 100))
         return reply_error(response, 400, "login");
-    if (!plugin_sendable(password))
+    if (!plugin_text_ok(password, 200))
         return reply_error(response, 400, "password");
     if (!display_ok(user.display_name))
         return reply_error(response, 400, "display");
@@ -484,7 +484,7 @@ static void handle_user_password(Service* service, const HttpRequest& request, c
     std::string password, hash;
     if (!field(fields, "password", &password))
         return reply_error(response, 400, "form");
-    if (!plugin_sendable(password))
+    if (!plugin_text_ok(password, 200))
         return reply_error(response, 400, "password");
     if (!auth_hash_password(password, service->config.password_cost, &hash))
         return reply_error(response, 503, "hash");

@@ -145,9 +145,10 @@ class Plugin:
         return plugin_exchange(self.port, request)
 
     def logon(self, login, password):
-        """Returns the reply body's fields; sets uid when they log on."""
+        """Returns the reply body's fields; sets uid when they log on. The
+        login and password go percent-encoded, as the plug-in sends them."""
         _, body = self.post("plg_connect.asp",
-                            b"l=" + login.encode("cp1252") + b"&p=" + password.encode("cp1252"))
+                            "l=" + plugin_encode(login) + "&p=" + plugin_encode(password))
         fields = body.decode("cp1252").split(";", 2)
         if int(fields[0]) > 0:
             self.uid = int(fields[0])
