@@ -115,6 +115,7 @@ async function signOut() {
 async function loadOverview() {
   const reply = await api("GET", "api/overview");
   if (reply.status === 401) return showSignIn();
+  if (reply.status !== 200) return notice(errorText(reply), true);
   const data = reply.data;
   const body = $("tasks").tBodies[0];
   body.replaceChildren();
@@ -163,7 +164,7 @@ async function loadChart() {
   const weeks = $("weeks").value;
   $("csv").setAttribute("href", "timesheet.csv?weeks=" + encodeURIComponent(weeks));
   const reply = await api("GET", "api/chart?weeks=" + encodeURIComponent(weeks));
-  if (reply.status !== 200) return;
+  if (reply.status !== 200) return notice(errorText(reply), true);
   const { days, rows } = reply.data;
   const names = [...new Set(rows.map(r => r.task))].sort();
   const colour = new Map(names.map((n, i) => [n, COLOURS[i % COLOURS.length]]));
@@ -214,7 +215,7 @@ async function loadChart() {
 
 async function loadUsers() {
   const reply = await api("GET", "api/users");
-  if (reply.status !== 200) return;
+  if (reply.status !== 200) return notice(errorText(reply), true);
   state.users = reply.data.users;
   const body = $("users").tBodies[0];
   body.replaceChildren();
