@@ -256,7 +256,11 @@ function userRow(user) {
   return row;
 }
 
-async function report(reply, done) {
+// Sends one administrator's change, redraws the users from the service,
+// then tells the outcome; true when it was done.
+async function change(path, fields, done) {
+  const reply = await api("POST", path, fields);
+  await loadUsers();
   if (reply.status === 200) notice(done);
   else notice(errorText(reply), true);
   return reply.status === 200;
@@ -265,13 +269,12 @@ async function report(reply, done) {
 async function saveUser(login, display, admin, restricted, password) {
   const fields = { login, display: display.value, admin: admin.checked ? "1" : "0",
     restricted: restricted.checked ? "1" : "0" };
-  if (await report(await api("POST", "api/users/update", fields), "Utilisateur " + login + " enregistré.")
-      && password.value) {
-    const reply = await api("POST", "api/users/password", { login, password: password.value });
-    password.value = "";
-    await report(reply, "Mot de passe de " + login + " changé.");
+  const newPassword = password.value;
+  if (await change("api/users/update", fields, "Utilisateur " + login + " enregistré.")
+      && newPassword) {
+    await change("api/users/password", { login, password: newPassword },
+      "Mot de passe de " + login + " changé.");
   }
-  loadUsers();
 }
 
 function showCatalogue() {
@@ -282,11 +285,8 @@ function showCatalogue() {
     const item = el("li", null, { "data-task": task });
     item.append(el("span", task, { class: "name" }));
     const remove = el("button", "Retirer", { type: "button" });
-    remove.addEventListener("click", async () => {
-      await report(await api("POST", "api/catalogue/remove", { login: user.login, task }),
-        "« " + task + " » retiré du catalogue.");
-      loadUsers();
-    });
+    remove.addEventListener("click", () => change("api/catalogue/remove",
+      { login: user.login, task }, "« " + task + " » retiré du catalogue."));
     item.append(" ", remove);
     list.append(item);
   }
@@ -306,26 +306,14 @@ document.addEventListener("DOMContentLoaded", () => {
   $("weeks").addEventListener("change", loadChart);
   $("catalogue-user").addEventListener("change", showCatalogue);
   $("message-user").addEventListener("change", showMessage);
-  onSubmit("user-add", async f => {
-    const ok = await report(await api("POST", "api/users/add",
-      { login: f.login, display: f.display, password: f.password, admin: f.admin ? "1" : "0" }),
-      "Utilisateur " + f.login + " ajouté.");
-    loadUsers();
-    return ok;
-  });
-  onSubmit("catalogue-add", async f => {
-    const login = $("catalogue-user").value;
-    const ok = await report(await api("POST", "api/catalogue/add", { login, task: f.task }),
-      "« " + f.task + " » ajouté au catalogue.");
-    loadUsers();
-    return ok;
-  });
-  onSubmit("message-form", async f => {
+  onSubmit("user-add", f => change("api/users/add",
+    { login: f.login, display: f.display, password: f.password, admin: f.admin ? "1" : "0" },
+    "Utilisateur " + f.login + " ajouté."));
+  onSubmit("catalogue-add", f => change("api/catalogue/add",
+    { login: $("catalogue-user").value, task: f.task }, "« " + f.task + " » ajouté au catalogue."));
+  onSubmit("message-form", f => {
     const login = $("message-user").value;
-    const ok = await report(await api("POST", "api/messages", { login, text: f.text }),
-      "Message pour " + login + " enregistré.");
-    loadUsers();
-    return ok;
+    return change("api/messages", { login, text: f.text }, "Message pour " + login + " enregistré.");
   });
   start();
 });
