@@ -101,6 +101,11 @@ bool config_set(ServiceConfig* config, const std::string& key, const std::string
     } else if (key == "max_body_bytes") {
         ok = set_int(value, 1024, 1LL << 30, &number);
         config->max_body_bytes = number;
+    } else if (key == "web_session_idle_seconds") {
+        ok = set_int(value, 1, 365LL * 24 * 3600, &number);
+        config->web_session_idle_seconds = number;
+    } else if (key == "cookie_secure") {
+        ok = set_bool(value, &config->cookie_secure);
     } else {
         *error = "unknown setting '" + key + "'";
         return false;

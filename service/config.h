@@ -37,6 +37,10 @@ struct ServiceConfig {
     int per_address_connections = 64;
     int total_connections = 1024;
     int64_t max_body_bytes = 1024 * 1024;
+    // The web page's sign-in: idle time after which it ends, and whether its
+    // cookie is marked Secure (set it when a TLS proxy serves the page).
+    int64_t web_session_idle_seconds = 8 * 3600;
+    bool cookie_secure = false;
 };
 
 // Reads the configuration file at path into *config (keys not in the file

@@ -38,6 +38,8 @@ static const char usage[] =
     "  --http-login L, --http-password P\n"
     "                        Basic authorisation the plug-in must send (none)\n"
     "  --session-idle-seconds N  idle time after which a plug-in session ends (1209600)\n"
+    "  --web-session-idle-seconds N  idle time after which a page sign-in ends (28800)\n"
+    "  --cookie-secure yes   mark the page's cookie Secure (behind a TLS proxy)\n"
     "  --help                this text\n";
 
 struct CommandLine {
