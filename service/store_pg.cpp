@@ -159,7 +159,10 @@ static void ignore_notice(void*, const char*)
 // *error (libpq's messages never hold the password).
 static PgConnection* open_connection(const std::string& conninfo, std::string* error)
 {
-    PGconn* conn = PQconnectdb(conninfo.c_str());
+    // The name shows in pg_stat_activity unless the URL gives its own.
+    const char* keys[] = {"dbname", "fallback_application_name", nullptr};
+    const char* values[] = {conninfo.c_str(), "zentrik-service", nullptr};
+    PGconn* conn = PQconnectdbParams(keys, values, 1);
     if (PQstatus(conn) != CONNECTION_OK) {
         *error = PQerrorMessage(conn);
         PQfinish(conn);
