@@ -3,6 +3,7 @@
 //   zentrik-service user add LOGIN --display NAME [--admin] [--restricted] --database ...
 //   zentrik-service catalogue add LOGIN TASK... --database ...
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -116,6 +117,13 @@ static int serve(Service* service)
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    // Each connection takes two descriptors (the server's and the
+    // watchdog's copy): the usual soft limit of 1024 is too low.
+    struct rlimit files;
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     std::string error, password;
     if (!open_service(service, &error))

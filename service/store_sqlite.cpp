@@ -21,6 +21,8 @@
 static const int busy_timeout_ms = 10000;
 // At most this many writes share one commit.
 static const size_t max_batch = 512;
+// Read connections kept open between reads; a burst opens more, closed after.
+static const size_t max_idle_readers = 16;
 
 struct Connection {
     sqlite3* db = nullptr;
@@ -280,8 +282,17 @@ static StoreResult sqlite_read(Store* store, StoreTxFn fn, void* context)
         result = fn(&tx, context);
         exec(connection->db, "COMMIT");
     }
-    std::lock_guard<std::mutex> guard(store->readers_lock);
-    store->idle_readers.push_back(connection);
+    {
+        std::lock_guard<std::mutex> guard(store->readers_lock);
+        if (store->idle_readers.size() < max_idle_readers) {
+            store->idle_readers.push_back(connection);
+            connection = nullptr;
+        }
+    }
+    if (connection) {
+        close_connection(connection);
+        delete connection;
+    }
     return result;
 }
 

@@ -143,6 +143,11 @@ TEST(ServiceProgram, CommandLine)
     EXPECT_EQ(0, run({"catalogue", "add", login, "R\xc3\xa9union", "Admin", "--database", database}));
     EXPECT_EQ(2, run({"catalogue", "add", login, "a;b", "--database", database}));
     EXPECT_EQ(1, run({"catalogue", "add", "nobody-at-all", "Admin", "--database", database}));
+    // The documented configuration file reads; a wrong one stops everything.
+    EXPECT_EQ(1, run({"catalogue", "add", "nobody-at-all", "Admin", "--config",
+                      ZENTRIK_SOURCE_DIR "/service/zentrik-service.conf", "--database", database}));
+    write_bytes(dir.file("bad.conf"), "port = 8080\nnonsense = 1\n");
+    EXPECT_EQ(2, run({"--config", dir.file("bad.conf")}));
 
     int port = free_port();
     Child server = spawn(serve_args(database, port));

@@ -20,8 +20,9 @@ TEST(Text, PercentDecodingRefusesBrokenEscapes)
     for (const Case& c : cases) {
         std::string out;
         EXPECT_EQ(c.ok, text_percent_decode(c.in, &out)) << c.in;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(c.out, out) << c.in;
+        }
     }
 }
 
