@@ -170,7 +170,7 @@ static bool login_ok(const std::string& login)
     if (login.empty() || login.size() > 100 || !text_utf8_to_cp1252(login, &narrow))
         return false;
     for (unsigned char c : narrow)
-        if (c < 0x20 || c == 0x7F || c == '&' || c == '=')
+        if (c < 0x20 || c == 0x7F)
             return false;
     return true;
 }
@@ -184,10 +184,9 @@ static int add_user(Service* service, const CommandLine& line)
     user.display_name = line.display.empty() ? user.login : line.display;
     user.admin = line.admin;
     user.restricted = line.restricted;
-    // The plug-in sends the login unencoded in a form: '&' and '=' would
-    // split it.
+    // The plug-in sends the login in Windows-1252.
     if (!login_ok(user.login))
-        return fail("the login must be 1 to 100 characters of Windows-1252, without '&' or '='", 2);
+        return fail("the login must be 1 to 100 characters of Windows-1252, without control characters", 2);
     std::string password;
     if (!std::getline(std::cin, password))
         return fail("no password on standard input", 2);

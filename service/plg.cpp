@@ -120,6 +120,42 @@ static StoreResult find_caller(StoreTx* tx, Service* service, int32_t uid, int64
 
 // ---- Logon -----------------------------------------------------------------
 
+// The forms a logon field may have come in: our plug-in percent-encodes the
+// login and password, while older plug-ins send them as typed (so "%41" or
+// "+" may be literal). Both are tried, encoded first; each in Windows-1252,
+// given back in UTF-8.
+static std::vector<std::string> logon_candidates(const std::string& raw)
+{
+    std::vector<std::string> candidates;
+    std::string decoded, wide;
+    if (raw.find_first_of("%+") != std::string::npos && text_percent_decode(raw, &decoded) &&
+        text_cp1252_to_utf8(decoded, &wide))
+        candidates.push_back(wide);
+    if (text_cp1252_to_utf8(raw, &wide) && (candidates.empty() || candidates[0] != wide))
+        candidates.push_back(wide);
+    return candidates;
+}
+
+// True when some form of the login names a user whose password is some form
+// of the password; *user is then that user.
+static bool check_logon(Service* service, const std::string& login_raw,
+                        const std::string& password_raw, StoreUser* user)
+{
+    std::vector<std::string> passwords = logon_candidates(password_raw);
+    for (const std::string& login : logon_candidates(login_raw)) {
+        StoreResult found = store_read_with(service->store, [&](StoreTx* tx) {
+            return store_user_by_login(tx, login, user);
+        });
+        if (found != STORE_OK)
+            continue;
+        for (const std::string& password : passwords)
+            if (auth_check_password(user->password_hash, password))
+                return true;
+        return false;
+    }
+    return false;
+}
+
 static void handle_connect(const HttpRequest& request, HttpResponse* response, void* context)
 {
     Service* service = static_cast<Service*>(context);
@@ -129,7 +165,6 @@ static void handle_connect(const HttpRequest& request, HttpResponse* response, v
         answer(response, "0;Requête invalide", 405);
         return;
     }
-    // The plug-in sends the login and password as typed, not encoded.
     TextFields fields = text_split_form(request.body);
     const std::string* login_raw = text_field(fields, "l");
     const std::string* password_raw = text_field(fields, "p");
@@ -137,14 +172,8 @@ static void handle_connect(const HttpRequest& request, HttpResponse* response, v
         answer(response, "0;Identifiant ou mot de passe manquant");
         return;
     }
-    std::string login, password;
     StoreUser user;
-    bool known = text_cp1252_to_utf8(*login_raw, &login) &&
-                 text_cp1252_to_utf8(*password_raw, &password) &&
-                 store_read_with(service->store, [&](StoreTx* tx) {
-                     return store_user_by_login(tx, login, &user);
-                 }) == STORE_OK &&
-                 auth_check_password(user.password_hash, password);
+    bool known = check_logon(service, *login_raw, *password_raw, &user);
     int64_t now_ms = service->now_ms();
     if (!known) {
         limit_failure(service->limiter, request.client_address, now_ms);

@@ -9,8 +9,9 @@
 //                     "False;reason"
 // Every reply is framed "--Start--\r\n" body "\r\n--End--\r\n" in
 // Windows-1252 (the plug-in drops the last byte it receives, here the final
-// LF). The plug-in sends names in Windows-1252, percent-encoded, and the
-// logon's login and password as typed, without encoding.
+// LF). The plug-in sends names in Windows-1252, percent-encoded; the logon's
+// login and password come percent-encoded from our plug-in and as typed
+// from older ones, and both forms are accepted.
 #pragma once
 
 #include <string>

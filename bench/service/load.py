@@ -104,10 +104,10 @@ request = function()
     n = n + 1
     local uid = uids[(first + n) % #uids + 1]
     local fct = math.floor(n / #uids) % 2
-    return wrk.format("GET", "%splg_mgrTasks.asp?uid=" .. uid .. "&fct=" .. fct ..
-        "&task=T%%20" .. (n %% 3) .. "&time=" .. n .. "&date=20260315")
+    return wrk.format("GET", "TOOLSplg_mgrTasks.asp?uid=" .. uid .. "&fct=" .. fct ..
+        "&task=T%20" .. (n % 3) .. "&time=" .. n .. "&date=20260315")
 end
-""" % TOOLS)
+""".replace("TOOLS", TOOLS))
         plain = os.path.join(work, "plain.lua")
         with open(plain, "w") as f:
             f.write("")

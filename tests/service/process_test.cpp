@@ -140,6 +140,8 @@ TEST(ServiceProgram, CommandLine)
                       "--password-cost", "minimal"}, "mot de passe\n"));
     EXPECT_EQ(1, run({"user", "add", login, "--database", database, "--password-cost", "minimal"}, "x\n"));
     EXPECT_EQ(2, run({"user", "add", fresh_login("cli"), "--database", database}, ""));
+    EXPECT_EQ(2, run({"user", "add", "a\tb", "--database", database}, "pw\n"));
+    EXPECT_EQ(2, run({"user", "add", "\xe4\xb8\xad", "--database", database}, "pw\n"));
     EXPECT_EQ(0, run({"catalogue", "add", login, "R\xc3\xa9union", "Admin", "--database", database}));
     EXPECT_EQ(2, run({"catalogue", "add", login, "a;b", "--database", database}));
     EXPECT_EQ(1, run({"catalogue", "add", "nobody-at-all", "Admin", "--database", database}));
