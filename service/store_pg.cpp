@@ -36,6 +36,7 @@
 #include <random>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 // Connections one service instance keeps at most. Requests run on threads of
 // their own (one per HTTP connection), far more than a database server
@@ -299,8 +300,7 @@ static PgResult execute(StoreTx* tx, const char* sql, std::initializer_list<PgPa
         return wrap(nullptr);
     PgConnection* connection = tx->connection;
     PGconn* conn = connection->conn;
-    const char* values[16];
-    int count = 0;
+    std::vector<const char*> values;
     for (const PgParam& p : params) {
         // A text parameter ends at its first NUL byte: such a text would be
         // stored cut short, so it is refused instead.
@@ -308,7 +308,7 @@ static PgResult execute(StoreTx* tx, const char* sql, std::initializer_list<PgPa
             tx->failed = true;
             return wrap(nullptr);
         }
-        values[count++] = p.null ? nullptr : p.text.c_str();
+        values.push_back(p.null ? nullptr : p.text.c_str());
     }
     auto found = connection->prepared.find(sql);
     if (found == connection->prepared.end()) {
@@ -322,7 +322,8 @@ static PgResult execute(StoreTx* tx, const char* sql, std::initializer_list<PgPa
         found = connection->prepared.emplace(sql, name).first;
     }
     PgResult result =
-        wrap(PQexecPrepared(conn, found->second.c_str(), count, values, nullptr, nullptr, 0));
+        wrap(PQexecPrepared(conn, found->second.c_str(), static_cast<int>(values.size()),
+                            values.data(), nullptr, nullptr, 0));
     ExecStatusType status = PQresultStatus(result.get());
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return result;

@@ -159,7 +159,7 @@ TEST_F(StorePgTest, LostConnectionsAreReplaced)
 TEST_F(StorePgTest, SmallPoolQueuesItsCallers)
 {
     std::string error;
-    Store* store = store_open(url_ + "?pool_size=1", &error);
+    Store* store = store_open(url_ + "?sslmode=disable&pool_size=1", &error);
     ASSERT_TRUE(store) << error;
     std::atomic<int> added{0};
     std::vector<std::thread> writers;
