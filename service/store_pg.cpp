@@ -2,19 +2,19 @@
 // one database.
 //
 // Writes run on a pool of connections as READ COMMITTED transactions in which
-// every single-row read also locks the row (FOR NO KEY UPDATE). A plug-in
-// request reads its session and its user first, so the requests of one user
-// take turns, whichever instance serves them, while other users' requests
-// go on beside them; and a read-modify-write of a task never loses another
-// writer's change. SERIALIZABLE would need no locks, but its predicate locks
-// cover whole index pages: under load, starts of unrelated users failed
-// each other and most transactions ended in retries.
+// every single-row read also locks the row (FOR NO KEY UPDATE), and the
+// first look at a user's tasks locks the user's row. So the write
+// transactions of one user take turns, whichever instance runs them, and
+// each sees the state the previous one left, as with a single writer; other
+// users' transactions go on beside them. SERIALIZABLE would need no locks,
+// but its predicate locks cover whole index pages: under load, starts of
+// unrelated users failed each other and most transactions ended in retries.
 //
-// What the locks do not order (a writer that did not read the user first,
-// a deadlock, a second running task another transaction has not committed
-// yet, caught by the unique index) ends the transaction with an error; it
-// is rolled back and the caller's function run again on the new state, a
-// bounded number of times. A conflict thus costs a retry, never an error.
+// What the locks do not order (a deadlock, a second running task that a
+// transaction touching tasks by id alone has not committed yet, caught by
+// the unique index) ends the transaction with an error; it is rolled back
+// and the caller's function run again on the new state, a bounded number of
+// times. A conflict thus costs a retry, never an error.
 // PostgreSQL commits concurrent transactions with shared WAL flushes on its
 // own, so every caller simply waits for its COMMIT (durable with the
 // server's default synchronous_commit).
@@ -124,6 +124,7 @@ struct StoreTx {
     StoreHead head;
     PgConnection* connection;
     bool writes;  // a write transaction: single-row reads lock their row
+    int64_t locked_user = 0;  // the user whose row this transaction locked last
     // A statement failed: PostgreSQL has aborted the transaction, so the
     // statements after it are not sent.
     bool failed = false;
@@ -612,14 +613,35 @@ static StoreResult one_user(StoreTx* tx, const char* sql, const PgParam& key, St
 
 static StoreResult pg_user_by_login(StoreTx* tx, const std::string& login, StoreUser* out)
 {
-    return one_user(tx, LOCKING(tx, "SELECT " USER_COLUMNS " FROM users WHERE login = $1"),
-                    param(login), out);
+    StoreResult result = one_user(
+        tx, LOCKING(tx, "SELECT " USER_COLUMNS " FROM users WHERE login = $1"), param(login), out);
+    if (result == STORE_OK && tx->writes)
+        tx->locked_user = out->id;
+    return result;
 }
 
 static StoreResult pg_user_by_id(StoreTx* tx, int64_t id, StoreUser* out)
 {
-    return one_user(tx, LOCKING(tx, "SELECT " USER_COLUMNS " FROM users WHERE id = $1"), param(id),
-                    out);
+    StoreResult result =
+        one_user(tx, LOCKING(tx, "SELECT " USER_COLUMNS " FROM users WHERE id = $1"), param(id), out);
+    if (result == STORE_OK && tx->writes)
+        tx->locked_user = id;
+    return result;
+}
+
+// In a write transaction, locks the user's row before their tasks are read
+// (once: a plug-in request has already locked it by reading the user).
+// Without it, a transaction that found no running task could go on to start
+// one while another transaction, committed meanwhile, had started another.
+static StoreResult lock_user(StoreTx* tx, int64_t user_id)
+{
+    if (!tx->writes || tx->locked_user == user_id)
+        return STORE_OK;
+    PgResult r = execute(tx, "SELECT 1 FROM users WHERE id = $1 FOR NO KEY UPDATE", {param(user_id)});
+    if (!r)
+        return STORE_ERROR;
+    tx->locked_user = user_id;
+    return STORE_OK;
 }
 
 // Texts are ordered by their bytes (collation "C"), whatever the database's
@@ -748,6 +770,8 @@ static void read_task(const PgResult& r, int row, StoreTask* task)
 
 static StoreResult pg_task_list(StoreTx* tx, int64_t user_id, std::vector<StoreTask>* out)
 {
+    if (lock_user(tx, user_id) != STORE_OK)
+        return STORE_ERROR;
     PgResult r = execute(tx, "SELECT " TASK_COLUMNS " FROM tasks WHERE user_id = $1 ORDER BY id",
                          {param(user_id)});
     if (!r)
@@ -774,12 +798,16 @@ static StoreResult one_task(StoreTx* tx, const char* sql, std::initializer_list<
 static StoreResult pg_task_get(StoreTx* tx, int64_t user_id, const std::string& name,
                                StoreTask* out)
 {
+    if (lock_user(tx, user_id) != STORE_OK)
+        return STORE_ERROR;
     return one_task(tx, LOCKING(tx, "SELECT " TASK_COLUMNS " FROM tasks WHERE user_id = $1 AND name = $2"),
                     {param(user_id), param(name)}, out);
 }
 
 static StoreResult pg_task_running(StoreTx* tx, int64_t user_id, StoreTask* out)
 {
+    if (lock_user(tx, user_id) != STORE_OK)
+        return STORE_ERROR;
     return one_task(tx, LOCKING(tx, "SELECT " TASK_COLUMNS " FROM tasks WHERE user_id = $1 AND running"),
                     {param(user_id)}, out);
 }
@@ -789,6 +817,8 @@ static StoreResult pg_task_insert(StoreTx* tx, StoreTask* task)
     // The schema's CHECK (seconds >= 0), answered without aborting.
     if (task->seconds < 0)
         return STORE_EXISTS;
+    if (lock_user(tx, task->user_id) != STORE_OK)
+        return STORE_ERROR;
     return run_insert(tx,
         "INSERT INTO tasks (user_id, name, seconds, running, started_ms) VALUES ($1, $2, $3, $4, $5)"
         " ON CONFLICT DO NOTHING RETURNING id",

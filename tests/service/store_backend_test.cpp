@@ -359,4 +359,63 @@ TEST_F(StoreBackendTest, ConcurrentWritersLoseNoUpdate)
     EXPECT_EQ(threads * increments, final.seconds);
 }
 
+// Starts on two stores at once, each stopping whatever runs and starting its
+// own task, the way a start is written: every one succeeds, and one task runs
+// afterwards. Unlike the plug-in's requests these read no session or user
+// first, so nothing but the store orders them.
+TEST_F(StoreBackendTest, ConcurrentStartsAllSucceed)
+{
+    int64_t id = add_user(fresh_login("starts"));
+    ASSERT_EQ(STORE_OK, store_write_with(store_, [&](StoreTx* tx) {
+        for (int i = 0; i < 4; i++) {
+            StoreTask task;
+            task.user_id = id;
+            task.name = "T" + std::to_string(i);
+            StoreResult r = store_task_insert(tx, &task);
+            if (r != STORE_OK)
+                return r;
+        }
+        return STORE_OK;
+    }));
+    std::string error;
+    Store* second = store_open(database_, &error);
+    ASSERT_TRUE(second) << error;
+
+    std::atomic<int> failures{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; t++)
+        workers.emplace_back([&, t] {
+            for (int i = 0; i < 30; i++) {
+                std::string name = "T" + std::to_string((t + i) % 4);
+                StoreResult r = store_write_with(t % 2 ? second : store_, [&](StoreTx* tx) {
+                    StoreTask running, task;
+                    StoreResult got = store_task_running(tx, id, &running);
+                    if (got == STORE_OK && running.name != name) {
+                        running.running = false;
+                        got = store_task_update(tx, running);
+                    }
+                    if (got != STORE_OK && got != STORE_NOT_FOUND)
+                        return got;
+                    got = store_task_get(tx, id, name, &task);
+                    if (got != STORE_OK)
+                        return got;
+                    task.running = true;
+                    return store_task_update(tx, task);
+                });
+                if (r != STORE_OK)
+                    failures++;
+            }
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    store_close(second);
+    EXPECT_EQ(0, failures.load());
+    std::vector<StoreTask> tasks;
+    ASSERT_EQ(STORE_OK, store_read_with(store_, [&](StoreTx* tx) { return store_task_list(tx, id, &tasks); }));
+    int running = 0;
+    for (const StoreTask& task : tasks)
+        running += task.running;
+    EXPECT_EQ(1, running);
+}
+
 }  // namespace
