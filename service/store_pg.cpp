@@ -120,7 +120,11 @@ struct PgConnection {
     std::unordered_map<const char*, std::string> prepared;
 };
 
-struct StoreTx {
+// The store's records have names of their own: every backend's records start
+// with a StoreHead and are cast from the opaque Store and StoreTx, and two
+// different definitions of one class name in one program (the SQLite
+// backend defines Store and StoreTx) would break the one-definition rule.
+struct PgTx {
     StoreHead head;
     PgConnection* connection;
     bool writes;  // a write transaction: single-row reads lock their row
@@ -133,7 +137,7 @@ struct StoreTx {
     bool retry = false;
 };
 
-struct Store {
+struct PgStore {
     StoreHead head;
     std::string conninfo;
     int pool_size = default_pool_size;
@@ -146,6 +150,16 @@ struct Store {
 extern const StoreBackend pg_backend;
 
 typedef std::unique_ptr<PGresult, decltype(&PQclear)> PgResult;
+
+static PgTx* pg(StoreTx* tx)
+{
+    return reinterpret_cast<PgTx*>(tx);
+}
+
+static PgStore* pg(Store* store)
+{
+    return reinterpret_cast<PgStore*>(store);
+}
 
 static PgResult wrap(PGresult* result)
 {
@@ -193,7 +207,7 @@ static PgConnection* open_connection(const std::string& conninfo, std::string* e
 
 // A connection from the pool, opening one while the pool is not full, else
 // waiting for one until deadline. Null when none could be had.
-static PgConnection* acquire(Store* store, std::chrono::steady_clock::time_point deadline)
+static PgConnection* acquire(PgStore* store, std::chrono::steady_clock::time_point deadline)
 {
     std::unique_lock<std::mutex> guard(store->lock);
     for (;;) {
@@ -221,7 +235,7 @@ static PgConnection* acquire(Store* store, std::chrono::steady_clock::time_point
 
 // Puts a connection back, or closes it when it broke (a later acquire opens
 // a fresh one).
-static void release(Store* store, PgConnection* connection)
+static void release(PgStore* store, PgConnection* connection)
 {
     bool broken = PQstatus(connection->conn) != CONNECTION_OK ||
                   PQtransactionStatus(connection->conn) != PQTRANS_IDLE;
@@ -297,16 +311,17 @@ static bool holds_nul(const std::string& text)
 static PgResult execute(StoreTx* tx, const char* sql, std::initializer_list<PgParam> params,
                         bool* constraint = nullptr)
 {
-    if (tx->failed)
+    PgTx* t = pg(tx);
+    if (t->failed)
         return wrap(nullptr);
-    PgConnection* connection = tx->connection;
+    PgConnection* connection = t->connection;
     PGconn* conn = connection->conn;
     std::vector<const char*> values;
     for (const PgParam& p : params) {
         // A text parameter ends at its first NUL byte: such a text would be
         // stored cut short, so it is refused instead.
         if (!p.null && holds_nul(p.text)) {
-            tx->failed = true;
+            t->failed = true;
             return wrap(nullptr);
         }
         values.push_back(p.null ? nullptr : p.text.c_str());
@@ -316,8 +331,8 @@ static PgResult execute(StoreTx* tx, const char* sql, std::initializer_list<PgPa
         std::string name = "z" + std::to_string(connection->prepared.size());
         PgResult prepared = wrap(PQprepare(conn, name.c_str(), sql, 0, nullptr));
         if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
-            tx->failed = true;
-            tx->retry = PQstatus(conn) != CONNECTION_OK;
+            t->failed = true;
+            t->retry = PQstatus(conn) != CONNECTION_OK;
             return wrap(nullptr);
         }
         found = connection->prepared.emplace(sql, name).first;
@@ -329,8 +344,8 @@ static PgResult execute(StoreTx* tx, const char* sql, std::initializer_list<PgPa
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return result;
     const char* sqlstate = PQresultErrorField(result.get(), PG_DIAG_SQLSTATE);
-    tx->failed = true;
-    tx->retry = PQstatus(conn) != CONNECTION_OK || is_conflict(sqlstate);
+    t->failed = true;
+    t->retry = PQstatus(conn) != CONNECTION_OK || is_conflict(sqlstate);
     if (constraint && sqlstate && std::strncmp(sqlstate, "23", 2) == 0)
         *constraint = true;
     return wrap(nullptr);
@@ -344,7 +359,7 @@ static StoreResult run(StoreTx* tx, const char* sql, std::initializer_list<PgPar
     PgResult result = execute(tx, sql, params, &constraint);
     if (result)
         return STORE_OK;
-    return constraint && !tx->retry ? STORE_EXISTS : STORE_ERROR;
+    return constraint && !pg(tx)->retry ? STORE_EXISTS : STORE_ERROR;
 }
 
 // Runs a statement that changes rows: STORE_NOT_FOUND when it changed none.
@@ -353,7 +368,7 @@ static StoreResult run_change(StoreTx* tx, const char* sql, std::initializer_lis
     bool constraint = false;
     PgResult result = execute(tx, sql, params, &constraint);
     if (!result)
-        return constraint && !tx->retry ? STORE_EXISTS : STORE_ERROR;
+        return constraint && !pg(tx)->retry ? STORE_EXISTS : STORE_ERROR;
     return std::strcmp(PQcmdTuples(result.get()), "0") == 0 ? STORE_NOT_FOUND : STORE_OK;
 }
 
@@ -365,7 +380,7 @@ static StoreResult run_insert(StoreTx* tx, const char* sql, std::initializer_lis
     bool constraint = false;
     PgResult result = execute(tx, sql, params, &constraint);
     if (!result)
-        return constraint && !tx->retry ? STORE_EXISTS : STORE_ERROR;
+        return constraint && !pg(tx)->retry ? STORE_EXISTS : STORE_ERROR;
     if (PQntuples(result.get()) == 0)
         return STORE_EXISTS;
     if (id)
@@ -413,7 +428,7 @@ static StoreResult finish(PGconn* conn, bool commit, bool* retry)
 
 // Runs fn in a transaction opened by begin, again after a conflict or a lost
 // connection, within the bounds above.
-static StoreResult run_transaction(Store* store, const char* begin, bool writes, StoreTxFn fn,
+static StoreResult run_transaction(PgStore* store, const char* begin, bool writes, StoreTxFn fn,
                                    void* context)
 {
     auto deadline = std::chrono::steady_clock::now() + max_wait;
@@ -431,8 +446,8 @@ static StoreResult run_transaction(Store* store, const char* begin, bool writes,
             release(store, connection);
             continue;
         }
-        StoreTx tx{{&pg_backend}, connection, writes};
-        StoreResult result = fn(&tx, context);
+        PgTx tx{{&pg_backend}, connection, writes};
+        StoreResult result = fn(reinterpret_cast<StoreTx*>(&tx), context);
         bool retry = tx.retry;
         if (!retry && result == STORE_OK && !tx.failed)
             result = finish(connection->conn, true, &retry);
@@ -447,19 +462,20 @@ static StoreResult run_transaction(Store* store, const char* begin, bool writes,
 
 static StoreResult pg_write(Store* store, StoreTxFn fn, void* context)
 {
-    return run_transaction(store, "BEGIN ISOLATION LEVEL READ COMMITTED", true, fn, context);
+    return run_transaction(pg(store), "BEGIN ISOLATION LEVEL READ COMMITTED", true, fn, context);
 }
 
 // A read-only REPEATABLE READ transaction sees one snapshot and never meets
 // a serialisation failure.
 static StoreResult pg_read(Store* store, StoreTxFn fn, void* context)
 {
-    return run_transaction(store, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", false, fn,
+    return run_transaction(pg(store), "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", false, fn,
                            context);
 }
 
-static void pg_close(Store* store)
+static void pg_close(Store* opaque)
 {
+    PgStore* store = pg(opaque);
     for (PgConnection* connection : store->idle)
         close_connection(connection);
     delete store;
@@ -537,7 +553,7 @@ static bool take_pool_size(std::string* url, int* pool_size, std::string* error)
 
 Store* store_pg_open(const std::string& url, std::string* error)
 {
-    Store* store = new Store;
+    PgStore* store = new PgStore;
     store->head.backend = &pg_backend;
     store->conninfo = url;
     if (!take_pool_size(&store->conninfo, &store->pool_size, error)) {
@@ -556,12 +572,12 @@ Store* store_pg_open(const std::string& url, std::string* error)
     }
     store->idle.push_back(connection);
     store->open_count = 1;
-    return store;
+    return reinterpret_cast<Store*>(store);
 }
 
 // The query sql, locking the row it finds in a write transaction. Both
 // texts are literals, so each is prepared once per connection.
-#define LOCKING(tx, sql) ((tx)->writes ? sql " FOR NO KEY UPDATE" : sql)
+#define LOCKING(tx, sql) (pg(tx)->writes ? sql " FOR NO KEY UPDATE" : sql)
 
 // ---- Users ----------------------------------------------------------------
 
@@ -615,8 +631,8 @@ static StoreResult pg_user_by_login(StoreTx* tx, const std::string& login, Store
 {
     StoreResult result = one_user(
         tx, LOCKING(tx, "SELECT " USER_COLUMNS " FROM users WHERE login = $1"), param(login), out);
-    if (result == STORE_OK && tx->writes)
-        tx->locked_user = out->id;
+    if (result == STORE_OK && pg(tx)->writes)
+        pg(tx)->locked_user = out->id;
     return result;
 }
 
@@ -624,8 +640,8 @@ static StoreResult pg_user_by_id(StoreTx* tx, int64_t id, StoreUser* out)
 {
     StoreResult result =
         one_user(tx, LOCKING(tx, "SELECT " USER_COLUMNS " FROM users WHERE id = $1"), param(id), out);
-    if (result == STORE_OK && tx->writes)
-        tx->locked_user = id;
+    if (result == STORE_OK && pg(tx)->writes)
+        pg(tx)->locked_user = id;
     return result;
 }
 
@@ -635,12 +651,12 @@ static StoreResult pg_user_by_id(StoreTx* tx, int64_t id, StoreUser* out)
 // one while another transaction, committed meanwhile, had started another.
 static StoreResult lock_user(StoreTx* tx, int64_t user_id)
 {
-    if (!tx->writes || tx->locked_user == user_id)
+    if (!pg(tx)->writes || pg(tx)->locked_user == user_id)
         return STORE_OK;
     PgResult r = execute(tx, "SELECT 1 FROM users WHERE id = $1 FOR NO KEY UPDATE", {param(user_id)});
     if (!r)
         return STORE_ERROR;
-    tx->locked_user = user_id;
+    pg(tx)->locked_user = user_id;
     return STORE_OK;
 }
 
