@@ -137,14 +137,8 @@ static int serve(Service* service)
                   << "' created with the password: " << password << std::endl;
     service->limiter = limit_new(service->config.failures_per_minute);
 
-    ServerLimits limits;
     const ServiceConfig& config = service->config;
-    limits.connection_timeout_seconds = config.connection_timeout_seconds;
-    limits.request_seconds = config.request_seconds;
-    limits.per_address_connections = config.per_address_connections;
-    limits.total_connections = config.total_connections;
-    limits.max_body = static_cast<size_t>(config.max_body_bytes);
-    Server* server = server_new(limits);
+    Server* server = server_new(service_server_limits(config));
     service_register_routes(service, server);
     if (!server_start(server, config.port, config.loopback_only, &error)) {
         server_free(server);

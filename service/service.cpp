@@ -30,6 +30,17 @@ int service_user_offset(const StoreUser& user, int64_t now_ms)
     return static_cast<int>(local.tm_gmtoff / 60);
 }
 
+ServerLimits service_server_limits(const ServiceConfig& config)
+{
+    ServerLimits limits;
+    limits.connection_timeout_seconds = config.connection_timeout_seconds;
+    limits.request_seconds = config.request_seconds;
+    limits.per_address_connections = config.per_address_connections;
+    limits.total_connections = config.total_connections;
+    limits.max_body = static_cast<size_t>(config.max_body_bytes);
+    return limits;
+}
+
 void service_register_routes(Service* service, Server* server)
 {
     plg_register_routes(service, server);

@@ -8,9 +8,8 @@
 
 #include "service/config.h"
 #include "service/limit.h"
+#include "service/server.h"
 #include "service/store.h"
-
-struct Server;
 
 struct Service {
     ServiceConfig config;
@@ -26,6 +25,9 @@ int64_t service_clock_ms();
 // The user's offset from UTC in minutes at the instant now_ms: their fixed
 // offset when they have one, else the server's local zone's at that instant.
 int service_user_offset(const StoreUser& user, int64_t now_ms);
+
+// The server's limits as the settings give them.
+ServerLimits service_server_limits(const ServiceConfig& config);
 
 // Registers every route of the service (the plug-in's scripts, the page) on
 // server, with service as their context.

@@ -287,3 +287,26 @@ TEST_F(ScriptsTest, FailuresAreRateLimitedPerAddress)
     test_clock_ms += 61 * 1000;
     EXPECT_GT(logon(login_, "s3cret"), 0);
 }
+
+TEST_F(ScriptsTest, ConnectionsPerAddressAreBounded)
+{
+    stop();
+    config_.per_address_connections = 3;
+    start();
+    std::vector<int> idle;
+    for (int i = 0; i < 3; i++) {
+        int s = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port_));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(0, connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address));
+        idle.push_back(s);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ("", raw_exchange(port_, plugin_get(script("plg_getTasks.asp"), "uid=1"), 3000));
+    for (int s : idle)
+        close(s);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_GT(logon(login_, "s3cret"), 0);
+}

@@ -131,11 +131,7 @@ void ServiceTest::start()
     service_.store = store_open(config_.database, &error);
     ASSERT_TRUE(service_.store) << error;
     service_.limiter = limit_new(config_.failures_per_minute);
-    ServerLimits limits;
-    limits.request_seconds = config_.request_seconds;
-    limits.connection_timeout_seconds = config_.connection_timeout_seconds;
-    limits.max_body = static_cast<size_t>(config_.max_body_bytes);
-    server_ = server_new(limits);
+    server_ = server_new(service_server_limits(config_));
     service_register_routes(&service_, server_);
     ASSERT_TRUE(server_start(server_, 0, true, &error)) << error;
     port_ = server_port(server_);
