@@ -135,14 +135,14 @@ TEST_F(StoreBackendTest, FieldsAndOrderRoundTrip)
     zoned.admin = true;
     zoned.has_utc_offset = true;
     zoned.utc_offset_minutes = -570;
-    zoned.message = "Réunion à 14 h\nsalle 2";
+    zoned.message = "R\xc3\xa9union \xc3\xa0 14 h\nsalle 2";  // UTF-8, as the service stores texts
     StoreUser local = zoned;
     local.login = stem + "-a";
     local.has_utc_offset = false;
     local.utc_offset_minutes = 0;
     local.restricted = true;
     local.admin = false;
-    const std::vector<std::string> names = {"b", "B", "été", "a", "100% R&D"};
+    const std::vector<std::string> names = {"b", "B", "\xc3\xa9t\xc3\xa9", "a", "100% R&D"};
     ASSERT_EQ(STORE_OK, store_write_with(store_, [&](StoreTx* tx) {
         StoreResult r = store_user_insert(tx, &zoned);
         if (r == STORE_OK)
@@ -192,7 +192,7 @@ TEST_F(StoreBackendTest, FieldsAndOrderRoundTrip)
         if (user.login.rfind(stem, 0) == 0)
             logins.push_back(user.login);
     EXPECT_EQ((std::vector<std::string>{stem + "-B", stem + "-a"}), logins);
-    EXPECT_EQ((std::vector<std::string>{"100% R&D", "B", "a", "b", "été"}), catalogue);
+    EXPECT_EQ((std::vector<std::string>{"100% R&D", "B", "a", "b", "\xc3\xa9t\xc3\xa9"}), catalogue);
     ASSERT_EQ(names.size(), tasks.size());
     for (size_t i = 0; i < names.size(); i++) {
         EXPECT_EQ(names[i], tasks[i].name) << "tasks come in the order they were added";

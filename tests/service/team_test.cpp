@@ -70,7 +70,7 @@ protected:
     {
         StoreUser user;
         user.login = login;
-        user.display_name = "Équipe";
+        user.display_name = "\xc3\x89quipe";  // UTF-8
         EXPECT_TRUE(auth_hash_password("secret", "minimal", &user.password_hash));
         EXPECT_EQ(STORE_OK, store_write_with(instances_[0].service.store, [&](StoreTx* tx) {
             return store_user_insert(tx, &user);
