@@ -178,8 +178,10 @@ StoreResult store_journal_between(StoreTx* tx, int64_t user_id, int64_t from_ms,
 
 // ---- The backend record -----------------------------------------------
 // What a backend provides; store.cpp dispatches the functions above to it.
-// Each backend's open function returns its Store, whose first member is a
-// pointer to its StoreBackend.
+// Store and StoreTx stay incomplete types: each backend keeps records of its
+// own names (SqliteStore, SqliteTx...), each beginning with a StoreHead, and
+// hands them out cast to Store* and StoreTx*. (Two backends defining Store
+// itself would break the one-definition rule once linked together.)
 
 struct StoreBackend {
     const char* name;  // "sqlite", "postgresql"
@@ -217,8 +219,8 @@ struct StoreBackend {
                                    std::vector<StoreJournalEntry>*);
 };
 
-// Every Store and StoreTx of every backend starts with this: the backend that
-// made it.
+// The first member of every backend's store and transaction records: the
+// backend that made it.
 struct StoreHead {
     const StoreBackend* backend;
 };

@@ -29,7 +29,9 @@ struct Connection {
     std::unordered_map<const char*, sqlite3_stmt*> statements;
 };
 
-struct StoreTx {
+// The records this backend hands out as StoreTx* and Store*: the opaque
+// types themselves stay undefined, so that every backend can have its own.
+struct SqliteTx {
     StoreHead head;
     Connection* connection;
 };
@@ -41,7 +43,7 @@ struct WriteJob {
     bool done = false;
 };
 
-struct Store {
+struct SqliteStore {
     StoreHead head;
     std::string path;
 
@@ -58,6 +60,16 @@ struct Store {
 };
 
 extern const StoreBackend sqlite_backend;
+
+static Connection* connection_of(StoreTx* tx)
+{
+    return reinterpret_cast<SqliteTx*>(tx)->connection;
+}
+
+static SqliteStore* sqlite_of(Store* store)
+{
+    return reinterpret_cast<SqliteStore*>(store);
+}
 
 static const char schema[] = R"SQL(
 CREATE TABLE IF NOT EXISTS users (
@@ -148,7 +160,7 @@ static void close_connection(Connection* connection)
 // reset and unbound; null on failure.
 static sqlite3_stmt* statement(StoreTx* tx, const char* sql)
 {
-    Connection* connection = tx->connection;
+    Connection* connection = connection_of(tx);
     auto found = connection->statements.find(sql);
     if (found != connection->statements.end()) {
         sqlite3_reset(found->second);
@@ -191,16 +203,17 @@ static StoreResult run(sqlite3_stmt* s)
 static StoreResult run_change(StoreTx* tx, sqlite3_stmt* s)
 {
     StoreResult result = run(s);
-    if (result == STORE_OK && sqlite3_changes(tx->connection->db) == 0)
+    if (result == STORE_OK && sqlite3_changes(connection_of(tx)->db) == 0)
         return STORE_NOT_FOUND;
     return result;
 }
 
 // ---- Transactions -------------------------------------------------------
 
-static void writer_main(Store* store)
+static void writer_main(SqliteStore* store)
 {
-    StoreTx tx{{&sqlite_backend}, &store->writer};
+    SqliteTx sqlite_tx{{&sqlite_backend}, &store->writer};
+    StoreTx* tx = reinterpret_cast<StoreTx*>(&sqlite_tx);
     sqlite3* db = store->writer.db;
     std::vector<WriteJob*> batch;
     for (;;) {
@@ -220,7 +233,7 @@ static void writer_main(Store* store)
                 job->result = STORE_ERROR;
                 continue;
             }
-            job->result = job->fn(&tx, job->context);
+            job->result = job->fn(tx, job->context);
             if (job->result != STORE_OK)
                 exec(db, "ROLLBACK TO job");
             exec(db, "RELEASE job");
@@ -246,8 +259,9 @@ static void writer_main(Store* store)
     }
 }
 
-static StoreResult sqlite_write(Store* store, StoreTxFn fn, void* context)
+static StoreResult sqlite_write(Store* handle, StoreTxFn fn, void* context)
 {
+    SqliteStore* store = sqlite_of(handle);
     WriteJob job{fn, context};
     std::unique_lock<std::mutex> guard(store->lock);
     if (store->stopping)
@@ -258,8 +272,9 @@ static StoreResult sqlite_write(Store* store, StoreTxFn fn, void* context)
     return job.result;
 }
 
-static StoreResult sqlite_read(Store* store, StoreTxFn fn, void* context)
+static StoreResult sqlite_read(Store* handle, StoreTxFn fn, void* context)
 {
+    SqliteStore* store = sqlite_of(handle);
     Connection* connection = nullptr;
     {
         std::lock_guard<std::mutex> guard(store->readers_lock);
@@ -276,10 +291,10 @@ static StoreResult sqlite_read(Store* store, StoreTxFn fn, void* context)
             return STORE_ERROR;
         }
     }
-    StoreTx tx{{&sqlite_backend}, connection};
+    SqliteTx tx{{&sqlite_backend}, connection};
     StoreResult result = STORE_ERROR;
     if (exec(connection->db, "BEGIN")) {
-        result = fn(&tx, context);
+        result = fn(reinterpret_cast<StoreTx*>(&tx), context);
         exec(connection->db, "COMMIT");
     }
     {
@@ -296,8 +311,9 @@ static StoreResult sqlite_read(Store* store, StoreTxFn fn, void* context)
     return result;
 }
 
-static void sqlite_close(Store* store)
+static void sqlite_close(Store* handle)
 {
+    SqliteStore* store = sqlite_of(handle);
     {
         std::lock_guard<std::mutex> guard(store->lock);
         store->stopping = true;
@@ -315,7 +331,7 @@ static void sqlite_close(Store* store)
 
 Store* store_sqlite_open(const std::string& path, std::string* error)
 {
-    Store* store = new Store;
+    SqliteStore* store = new SqliteStore;
     store->head.backend = &sqlite_backend;
     store->path = path;
     if (!open_connection(path, &store->writer, error)) {
@@ -333,7 +349,7 @@ Store* store_sqlite_open(const std::string& path, std::string* error)
         return nullptr;
     }
     store->writer_thread = std::thread(writer_main, store);
-    return store;
+    return reinterpret_cast<Store*>(store);
 }
 
 // ---- Users ----------------------------------------------------------------
@@ -390,7 +406,7 @@ static StoreResult sqlite_user_insert(StoreTx* tx, StoreUser* user)
     bind_text(s, 7, user->login);
     StoreResult result = run(s);
     if (result == STORE_OK)
-        user->id = sqlite3_last_insert_rowid(tx->connection->db);
+        user->id = sqlite3_last_insert_rowid(connection_of(tx)->db);
     return result;
 }
 
@@ -648,7 +664,7 @@ static StoreResult sqlite_task_insert(StoreTx* tx, StoreTask* task)
     sqlite3_bind_int64(s, 5, task->started_ms);
     StoreResult result = run(s);
     if (result == STORE_OK)
-        task->id = sqlite3_last_insert_rowid(tx->connection->db);
+        task->id = sqlite3_last_insert_rowid(connection_of(tx)->db);
     return result;
 }
 
@@ -694,7 +710,7 @@ static StoreResult sqlite_journal_add(StoreTx* tx, StoreJournalEntry* entry)
     sqlite3_bind_int(s, 9, entry->utc_offset_minutes);
     StoreResult result = run(s);
     if (result == STORE_OK)
-        entry->id = sqlite3_last_insert_rowid(tx->connection->db);
+        entry->id = sqlite3_last_insert_rowid(connection_of(tx)->db);
     return result;
 }
 

@@ -255,3 +255,39 @@ TEST(ServiceProgram, ConfirmedRequestsSurviveKill9)
         sqlite3_close(db);
     }
 }
+
+// The command line writing to the database while the service is under
+// write load: both wait their turn, neither fails with a locked database.
+TEST(ServiceProgram, AnotherProcessWritesMeanwhile)
+{
+    TempDir dir;
+    std::string database = test_database(dir);
+    std::string login = fresh_login("busy");
+    ASSERT_EQ(0, run({"user", "add", login, "--database", database, "--password-cost", "minimal"}, "pw\n"));
+    int port = free_port();
+    Child server = spawn(serve_args(database, port));
+    ASSERT_TRUE(wait_listening(port));
+    int32_t uid = logon(port, login, "pw");
+    ASSERT_GT(uid, 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> answered{0}, refused{0};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 8; c++)
+        clients.emplace_back([&, c] {
+            for (int n = 0; !stop; n++) {
+                std::string reply = raw_exchange(port, plugin_get("/KOVReport/PluginTools/plg_mgrTasks.asp",
+                    "uid=" + std::to_string(uid) + "&fct=" + std::to_string(n % 2) + "&task=c" +
+                    std::to_string(c) + "&time=" + std::to_string(n) + "&date=20260315"));
+                (parse_reply(reply).body == "True;ok" ? answered : refused)++;
+            }
+        });
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(0, run({"catalogue", "add", login, "Projet " + std::to_string(i), "--database", database}));
+    stop = true;
+    for (std::thread& t : clients)
+        t.join();
+    EXPECT_GT(answered.load(), 0);
+    EXPECT_EQ(0, refused.load());
+    kill(server.pid, SIGTERM);
+    EXPECT_EQ(0, wait_child(&server));
+}
