@@ -555,3 +555,17 @@ size_t e2e_peak_working_set(const E2eProcess& process)
         return 0;
     return counters.PeakWorkingSetSize;
 }
+
+bool e2e_module_loaded(const E2eProcess& process, const char* name)
+{
+    HMODULE modules[1024];
+    DWORD needed = 0;
+    if (!EnumProcessModules(process.handle, modules, sizeof modules, &needed))
+        return false;
+    for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 1024; ++i) {
+        char base[MAX_PATH] = "";
+        if (GetModuleBaseNameA(process.handle, modules[i], base, sizeof base) && _stricmp(base, name) == 0)
+            return true;
+    }
+    return false;
+}

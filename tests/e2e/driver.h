@@ -110,6 +110,9 @@ bool e2e_tray(const E2eProcess& process, UINT mouse_message);
 HWND e2e_find_window(DWORD pid, const char* class_name, const char* caption);
 HWND e2e_wait_window(DWORD pid, const char* class_name, const char* caption,
                      DWORD timeout_ms = E2E_WAIT);
+// Whether the process has a module of that file name loaded (letter case
+// ignored).
+bool e2e_module_loaded(const E2eProcess& process, const char* name);
 // How many visible top-level windows of that class and caption the process has.
 int e2e_count_windows(DWORD pid, const char* class_name, const char* caption);
 // Waits until the window is destroyed. A modal dialog or box is hidden

@@ -6,7 +6,6 @@
 // Usage: online_e2e_tests <ZentrikWin.exe> <vorn_KovReport.dll>
 #include <windows.h>
 
-#include <psapi.h>
 
 #include <cctype>
 #include <chrono>
@@ -100,20 +99,6 @@ static bool matches(const std::string& text, const std::string& pattern)
         p = close + 1;
     }
     return at == text.size();
-}
-
-static bool module_loaded(const E2eProcess& process, const char* name)
-{
-    HMODULE modules[1024];
-    DWORD needed = 0;
-    if (!EnumProcessModules(process.handle, modules, sizeof modules, &needed))
-        return false;
-    for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 1024; ++i) {
-        char base[MAX_PATH] = "";
-        if (GetModuleBaseNameA(process.handle, modules[i], base, sizeof base) && _stricmp(base, name) == 0)
-            return true;
-    }
-    return false;
 }
 
 class OnlineE2e : public E2e {
@@ -295,7 +280,7 @@ TEST_F(OnlineE2e, LogonRefusedThenAcceptedAndRemembered)
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_LOGON_PASSWORD, WM_GETTEXTLENGTH, 0, 0), 3);
     e2e_click(dialog, IDCANCEL);
     ASSERT_EQ(e2e_answer_box(app.pid, INIT_FAILED, nullptr, IDOK), "");
-    EXPECT_FALSE(module_loaded(app, PLUGIN_FILE));
+    EXPECT_FALSE(e2e_module_loaded(app, PLUGIN_FILE));
     expect_no_more_requests();
 }
 
@@ -493,10 +478,10 @@ TEST_F(OnlineE2e, AutosaveAndReportPostTheTable)
     ASSERT_TRUE(e2e_post_command(app, IDC_PLUGIN_UNLOAD));
     ASSERT_EQ(e2e_answer_box(app.pid, UNLOAD_QUESTION, nullptr, IDYES), "");
     ASSERT_TRUE(settle());
-    EXPECT_TRUE(module_loaded(app, PLUGIN_FILE)) << "released under its message box";
+    EXPECT_TRUE(e2e_module_loaded(app, PLUGIN_FILE)) << "released under its message box";
     e2e_click(message, IDOK);
     ASSERT_TRUE(e2e_wait_closed(message));
-    EXPECT_TRUE(e2e_poll([&] { return !module_loaded(app, PLUGIN_FILE); })) << "the library stays loaded";
+    EXPECT_TRUE(e2e_poll([&] { return !e2e_module_loaded(app, PLUGIN_FILE); })) << "the library stays loaded";
     ASSERT_TRUE(e2e_alive(app));
     ASSERT_TRUE(settle());
     quit("");

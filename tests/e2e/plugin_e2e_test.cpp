@@ -5,7 +5,6 @@
 // Usage: plugin_e2e_tests <ZentrikWin.exe> <folder of the vorn_Test*.dll>
 #include <windows.h>
 
-#include <psapi.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -121,21 +120,6 @@ static std::string loader_box(DWORD code)
 static std::string missing_entry_box(const char* entry)
 {
     return std::string(BAD_PLUGIN) + "\nLa méthode " + entry + " est manquante.";
-}
-
-// Whether the process has a module of that file name loaded.
-static bool module_loaded(const E2eProcess& process, const char* name)
-{
-    HMODULE modules[1024];
-    DWORD needed = 0;
-    if (!EnumProcessModules(process.handle, modules, sizeof modules, &needed))
-        return false;
-    for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 1024; ++i) {
-        char base[MAX_PATH] = "";
-        if (GetModuleBaseNameA(process.handle, modules[i], base, sizeof base) && _stricmp(base, name) == 0)
-            return true;
-    }
-    return false;
 }
 
 class PluginE2e : public E2e {
@@ -706,7 +690,7 @@ TEST_F(PluginE2e, RestartAndUnloadRequestsRunAtTheNextTick)
     control("");
     ASSERT_TRUE(e2e_tick(app));
     expect_log({"shutdown", "detach"}, "unload at the tick");
-    EXPECT_TRUE(e2e_poll([&] { return !module_loaded(app, FULL); })) << "the library is still loaded";
+    EXPECT_TRUE(e2e_poll([&] { return !e2e_module_loaded(app, FULL); })) << "the library is still loaded";
     ASSERT_TRUE(command(IDC_PLUGIN_ABOUT));
     ASSERT_TRUE(e2e_tick(app));
     expect_log({}, "after the unload");
@@ -770,7 +754,7 @@ TEST_F(PluginE2e, RefusedLibrariesAreToldAndLeaveNoPlugIn)
         control(c.control);
         ASSERT_TRUE(start(std::string("--plugin plugins\\") + c.library));
         EXPECT_EQ(e2e_answer_box(app.pid, c.box, nullptr, IDOK), "");
-        EXPECT_TRUE(e2e_poll([&] { return !module_loaded(app, c.library); })) << "the library stays loaded";
+        EXPECT_TRUE(e2e_poll([&] { return !e2e_module_loaded(app, c.library); })) << "the library stays loaded";
         control("");
         ASSERT_TRUE(command(IDC_PLUGIN_ABOUT));
         ASSERT_TRUE(command(IDC_PLUGIN_CONFIGURE));
@@ -850,7 +834,7 @@ TEST_F(PluginE2e, LoadCommandAsksThenOffersThePicker)
     e2e_click(picker, IDOK);
     ASSERT_TRUE(e2e_wait_closed(picker));
     ASSERT_TRUE(settle());
-    ASSERT_TRUE(module_loaded(app, "vorn_TestMinimal.dll"));
+    ASSERT_TRUE(e2e_module_loaded(app, "vorn_TestMinimal.dll"));
     ASSERT_TRUE(command(IDC_PLUGIN_ABOUT));
     expect_log({"attach", "init", "about"}, "the chosen plug-in");
 }
@@ -885,7 +869,7 @@ TEST_F(PluginE2e, CommandLineNamesThePlugIn)
         ASSERT_TRUE(command(IDC_PLUGIN_ABOUT));
         EXPECT_FALSE(e2e_find_window(app.pid, E2E_DIALOG_CLASS, E2E_BOX_CAPTION)) << "a box is up";
         expect_log(c.loads ? Lines{"attach", "init", "about"} : Lines{}, c.arguments);
-        EXPECT_EQ(module_loaded(app, FULL), c.loads);
+        EXPECT_EQ(e2e_module_loaded(app, FULL), c.loads);
         e2e_end(app);
     }
 }
@@ -913,10 +897,10 @@ protected:
     // Closes the box; then the library goes, without a word to the user.
     void close_and_expect_release()
     {
-        ASSERT_TRUE(module_loaded(app, FULL)) << "released under the running entry point";
+        ASSERT_TRUE(e2e_module_loaded(app, FULL)) << "released under the running entry point";
         ASSERT_TRUE(close_box(box));
         expect_log({box_entry + " box closed", "detach"}, "the box closed");
-        EXPECT_TRUE(e2e_poll([&] { return !module_loaded(app, FULL); })) << "the library stays loaded";
+        EXPECT_TRUE(e2e_poll([&] { return !e2e_module_loaded(app, FULL); })) << "the library stays loaded";
         EXPECT_TRUE(e2e_tick(app)) << "the program no longer answers";
         EXPECT_FALSE(e2e_find_window(app.pid, E2E_DIALOG_CLASS, E2E_BOX_CAPTION)) << "a box is up";
         ASSERT_TRUE(command(IDC_PLUGIN_ABOUT));
@@ -966,7 +950,7 @@ TEST_F(PluginBoxE2e, RestartRequestAtATickWaitsForTheBox)
     expect_log({"about box closed"}, "the box closed");
     ASSERT_TRUE(command(IDC_PLUGIN_ABOUT));
     expect_log({"about"}, "about after the restart");
-    EXPECT_TRUE(module_loaded(app, FULL));
+    EXPECT_TRUE(e2e_module_loaded(app, FULL));
     int code = 1;
     quit(&code);
     EXPECT_EQ(code, 0);
