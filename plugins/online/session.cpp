@@ -1,0 +1,3 @@
+#include "plugins/online/session.h"
+
+OnlineSession g_session;
