@@ -34,12 +34,14 @@ function(zentrik_make_resource_rules)
             VERBATIM)
         list(APPEND icons ${out}/${name}.ico)
     endforeach()
-    # windres finds the ICON files through the include path.
+    # windres finds the ICON files and zentrik_version.h (made by the top
+    # CMakeLists.txt) through the include path.
     add_custom_command(
         OUTPUT ${object}
         COMMAND ${CMAKE_RC_COMPILER} --codepage=65001 -O coff -I ${shell_dir} -I ${out}
-                -i ${shell_dir}/zentrik.rc -o ${object}
-        DEPENDS ${shell_dir}/zentrik.rc ${shell_dir}/resource.h ${icons}
+                -I ${CMAKE_BINARY_DIR} -i ${shell_dir}/zentrik.rc -o ${object}
+        DEPENDS ${shell_dir}/zentrik.rc ${shell_dir}/resource.h
+                ${CMAKE_BINARY_DIR}/zentrik_version.h ${icons}
         COMMENT "Compiling zentrik.rc"
         VERBATIM)
     add_custom_target(zentrik_resources DEPENDS ${object})

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "shell/resource.h"
+#include "zentrik_version.h"
 
 // The expected texts below are written as they read; they only match the
 // resources' Windows-1252 bytes when literals are compiled to Windows-1252.
@@ -298,7 +299,7 @@ const DialogCase DIALOGS[] = {
      {
          default_button(IDOK, "&OK", {174, 53, 50, 14}),
          group_box("About this program...", {7, 7, 225, 65}),
-         centred_text("Zentrik Windows (v1,2,0,10)\n"
+         centred_text("Zentrik Windows (v" ZENTRIK_VERSION_COMMAS ")\n"
                       "Planificateur de tâches avec gestionnaire de plug-in\n"
                       "\n"
                       "Ecrit par l'équipe Zentrik\n"
@@ -607,7 +608,18 @@ VersionInfo read_own_version()
     return info;
 }
 
-TEST(VersionResource, NumbersAreOneTwoZeroTen)
+// The version comes from CMakeLists.txt; the texts are made here from its
+// four numbers, so a header that garbles one of its forms shows.
+std::string version_text(char separator)
+{
+    std::string text;
+    for (const int number : {ZENTRIK_VERSION_MAJOR, ZENTRIK_VERSION_MINOR, ZENTRIK_VERSION_PATCH,
+                             ZENTRIK_VERSION_TWEAK})
+        text += (text.empty() ? "" : std::string(1, separator)) + std::to_string(number);
+    return text;
+}
+
+TEST(VersionResource, NumbersAreTheProjectVersion)
 {
     const VersionInfo info = read_own_version();
     ASSERT_FALSE(info.data.empty());
@@ -616,10 +628,12 @@ TEST(VersionResource, NumbersAreOneTwoZeroTen)
     ASSERT_TRUE(VerQueryValueA(info.data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
     ASSERT_EQ(length, sizeof *fixed);
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(2, 1));
-    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(10, 0));
-    EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(2, 1));
-    EXPECT_EQ(fixed->dwProductVersionLS, MAKELONG(10, 0));
+    const DWORD high = MAKELONG(ZENTRIK_VERSION_MINOR, ZENTRIK_VERSION_MAJOR);
+    const DWORD low = MAKELONG(ZENTRIK_VERSION_TWEAK, ZENTRIK_VERSION_PATCH);
+    EXPECT_EQ(fixed->dwFileVersionMS, high);
+    EXPECT_EQ(fixed->dwFileVersionLS, low);
+    EXPECT_EQ(fixed->dwProductVersionMS, high);
+    EXPECT_EQ(fixed->dwProductVersionLS, low);
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 }
 
@@ -640,20 +654,22 @@ TEST(VersionResource, StringsNameTheProduct)
 {
     const VersionInfo info = read_own_version();
     ASSERT_FALSE(info.data.empty());
+    const std::string version = version_text('.');
     const struct {
         const char* name;
-        const char* value;
+        std::string value;
     } strings[] = {
         {"CompanyName", "Zentrik"},
         {"FileDescription", "Zentrik for Windows, planificateur de tâches"},
-        {"FileVersion", "1.2.0.10"},
+        {"FileVersion", version},
         {"InternalName", "ZentrikWin.exe"},
         {"OriginalFilename", "ZentrikWin.exe"},
         {"ProductName", "Zentrik for Windows"},
-        {"ProductVersion", "1.2.0.10"},
+        {"ProductVersion", version},
     };
     for (const auto& s : strings)
         EXPECT_EQ(info.text(s.name), s.value) << s.name;
+    EXPECT_EQ(version_text(','), ZENTRIK_VERSION_COMMAS) << "the About box's form";
 }
 
 }  // namespace
