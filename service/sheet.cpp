@@ -35,13 +35,24 @@ static StoreResult set_seconds(StoreTx* tx, const SheetEvent& event, StoreTask* 
     return STORE_OK;
 }
 
-// Stops the running task, journalling the run; its seconds grow by the
-// run's length when the desktop has not told them (a start of another task).
+// Stops the running task, journalling the run. When the desktop has not told
+// its seconds (a start of another task came without the stop), they grow by
+// the part of the run the desktop has not counted yet: a synchronisation
+// during the run brought seconds that already hold the run up to then.
 static StoreResult stop_running(StoreTx* tx, const SheetEvent& event, StoreTask* task,
                                 bool add_elapsed)
 {
-    if (add_elapsed && event.now_ms > task->started_ms && task->started_ms > 0)
-        task->seconds += (event.now_ms - task->started_ms) / 1000;
+    if (add_elapsed && event.now_ms > task->started_ms && task->started_ms > 0) {
+        std::vector<StoreJournalEntry> syncs;
+        StoreResult result = store_journal_between(
+            tx, task->user_id, task->started_ms, event.now_ms + 1,
+            1u << JOURNAL_AUTOSAVE | 1u << JOURNAL_REPORT, 0, &syncs);
+        if (result != STORE_OK)
+            return result;
+        int64_t counted_until = syncs.empty() ? task->started_ms : syncs.back().utc_ms;
+        if (event.now_ms > counted_until)
+            task->seconds += (event.now_ms - counted_until) / 1000;
+    }
     int64_t run_started = task->started_ms;
     task->running = false;
     task->started_ms = 0;

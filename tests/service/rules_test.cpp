@@ -64,6 +64,19 @@ TEST_F(RulesTest, AStartStopsTheRunningTaskAndJournalsBoth)
     EXPECT_EQ(JOURNAL_REMOVE, journal().back().kind);
 }
 
+TEST_F(RulesTest, AStartWithoutTheStopCountsOnlyWhatTheLastSaveHadNot)
+{
+    // A runs from 100 s; the autosave 30 s later brings 130 s; a start of B
+    // 30 s after that, whose stop of A never came, leaves A at 160 s.
+    ASSERT_EQ("True;ok", manage(uid_, 0, "A", 100));
+    test_clock_ms += 30 * 1000;
+    ASSERT_EQ("True;ok", sync("count=1&task1=A&time1=130&status1=1"));
+    test_clock_ms += 30 * 1000;
+    ASSERT_EQ("True;ok", manage(uid_, 0, "B", 0));
+    const std::string tasks = "task A 160\ntask B 0 running\n";
+    EXPECT_EQ(tasks, snapshot(user_id_).substr(0, tasks.size()));
+}
+
 TEST_F(RulesTest, RestrictedUsersTrackCatalogueTasksOnly)
 {
     StoreUser u = user(user_id_);
