@@ -75,16 +75,19 @@ bool service_ensure_admin(Service* service, std::string* printed_password, std::
         *error = "cannot hash the password";
         return false;
     }
+    bool made_here = false;
     result = store_write_with(service->store, [&](StoreTx* tx) {
-        // Another instance may have made it meanwhile.
+        // Another instance may have made it meanwhile: then its password,
+        // not this one, is the administrator's, and this one is not printed.
         StoreResult r = store_user_insert(tx, &admin);
+        made_here = r == STORE_OK;
         return r == STORE_EXISTS ? STORE_OK : r;
     });
     if (result != STORE_OK) {
         *error = "cannot create the administrator";
         return false;
     }
-    if (config.admin_password.empty())
+    if (made_here && config.admin_password.empty())
         *printed_password = password;
     return true;
 }

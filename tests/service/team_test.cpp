@@ -184,4 +184,41 @@ TEST_F(TeamTest, RacingStartsOnTwoInstancesLeaveOneRunningTask)
     EXPECT_EQ(running_name, current);
 }
 
+TEST_F(TeamTest, OnlyTheInstanceThatMadeTheAdministratorPrintsItsPassword)
+{
+    for (int round = 0; round < 10; ++round) {
+        // An empty database, as at a team's first start of two instances.
+        ASSERT_EQ(STORE_OK, store_write_with(instances_[0].service.store, [&](StoreTx* tx) {
+            std::vector<StoreUser> users;
+            StoreResult r = store_user_list(tx, &users);
+            for (size_t i = 0; r == STORE_OK && i < users.size(); ++i)
+                r = store_user_delete(tx, users[i].id);
+            return r;
+        }));
+        std::string printed[2], error[2];
+        bool ok[2] = {false, false};
+        std::barrier together(2);
+        std::thread threads[2];
+        for (int i = 0; i < 2; ++i)
+            threads[i] = std::thread([&, i] {
+                together.arrive_and_wait();
+                ok[i] = service_ensure_admin(&instances_[i].service, &printed[i], &error[i]);
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        ASSERT_TRUE(ok[0] && ok[1]) << error[0] << error[1];
+        StoreUser admin;
+        ASSERT_EQ(STORE_OK, store_read_with(instances_[0].service.store, [&](StoreTx* tx) {
+            return store_user_by_login(tx, config_.admin_login, &admin);
+        }));
+        int shown = 0;
+        for (const std::string& password : printed)
+            if (!password.empty()) {
+                shown++;
+                EXPECT_TRUE(auth_check_password(admin.password_hash, password)) << "round " << round;
+            }
+        EXPECT_EQ(1, shown) << "round " << round;
+    }
+}
+
 }  // namespace
