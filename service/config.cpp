@@ -148,3 +148,26 @@ bool config_load_file(const std::string& path, ServiceConfig* config, std::strin
     }
     return true;
 }
+
+std::string config_database_shown(const std::string& database)
+{
+    size_t scheme = database.find("://");
+    if (scheme == std::string::npos)
+        return database;
+    std::string shown = database;
+    size_t host = shown.find_first_of("/?", scheme + 3);
+    size_t at = shown.rfind('@', host == std::string::npos ? std::string::npos : host);
+    if (at != std::string::npos && at > scheme) {
+        size_t colon = shown.find(':', scheme + 3);
+        if (colon != std::string::npos && colon < at)
+            shown.replace(colon + 1, at - colon - 1, "***");
+    }
+    for (size_t key = shown.find("password=", scheme); key != std::string::npos;
+         key = shown.find("password=", key + 1)) {
+        if (shown[key - 1] != '?' && shown[key - 1] != '&')
+            continue;
+        size_t value = key + 9, end = shown.find('&', value);
+        shown.replace(value, (end == std::string::npos ? shown.size() : end) - value, "***");
+    }
+    return shown;
+}

@@ -52,3 +52,8 @@ bool config_load_file(const std::string& path, ServiceConfig* config, std::strin
 // Returns false with a reason in *error.
 bool config_set(ServiceConfig* config, const std::string& key, const std::string& value,
                 std::string* error);
+
+// The database setting as it may be shown (on the console, in a log): a
+// password in a postgresql:// URL, in its user part or as a password=
+// parameter, is replaced by "***". A SQLite file name comes back unchanged.
+std::string config_database_shown(const std::string& database);

@@ -149,7 +149,7 @@ static int serve(Service* service)
         return fail(error);
     }
     std::cout << "zentrik-service: listening on port " << server_port(server) << ", database "
-              << config.database << std::endl;
+              << config_database_shown(config.database) << std::endl;
 
     int signal_number = 0;
     sigwait(&stop_signals, &signal_number);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "service/config.h"
 #include "service/text.h"
 
 TEST(Text, PercentDecodingRefusesBrokenEscapes)
@@ -73,4 +74,22 @@ TEST(Text, TaskNames)
     for (const char* bad : {"", "a;b", "a\nb", "a\rb", "\t", "\xe4\xb8\xad"})
         EXPECT_FALSE(text_task_name_ok(bad)) << bad;
     EXPECT_FALSE(text_task_name_ok(std::string(251, 'x')));
+}
+
+TEST(Text, DatabaseShownWithoutItsPassword)
+{
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"zentrik.db", "zentrik.db"},
+        {"/var/lib/zentrik/a:b@c.db", "/var/lib/zentrik/a:b@c.db"},
+        {"postgresql://zentrik@db:5432/zentrik", "postgresql://zentrik@db:5432/zentrik"},
+        {"postgresql://zentrik:s3cr@t@db:5432/zentrik", "postgresql://zentrik:***@db:5432/zentrik"},
+        {"postgresql://db/zentrik?user=z&password=s3cret&pool_size=4",
+         "postgresql://db/zentrik?user=z&password=***&pool_size=4"},
+        {"postgresql://db/zentrik?password=s3cret", "postgresql://db/zentrik?password=***"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.out, config_database_shown(c.in)) << c.in;
 }
