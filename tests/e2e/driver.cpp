@@ -11,16 +11,20 @@
 
 static std::string g_program;
 
-void e2e_set_program(const char* path)
+std::string e2e_windows_path(std::string path)
 {
-    g_program = path ? path : "";
-    // Wine maps the Unix root to drive Z:.
-    if (!g_program.empty() && g_program[0] == '/')
-        g_program = "Z:" + g_program;
-    for (char& c : g_program) {
+    if (!path.empty() && path[0] == '/')
+        path = "Z:" + path;
+    for (char& c : path) {
         if (c == '/')
             c = '\\';
     }
+    return path;
+}
+
+void e2e_set_program(const char* path)
+{
+    g_program = e2e_windows_path(path ? path : "");
 }
 
 const std::string& e2e_program()
@@ -28,16 +32,24 @@ const std::string& e2e_program()
     return g_program;
 }
 
-bool e2e_program_from_command_line()
+std::string e2e_argument(int n)
 {
     // gtest_main keeps argv to itself; MinGW's C runtime keeps a copy.
+    int seen = -1;
     for (int i = 1; i < __argc; ++i) {
-        if (strncmp(__argv[i], "--gtest", 7) != 0) {
-            e2e_set_program(__argv[i]);
-            return true;
-        }
+        if (strncmp(__argv[i], "--gtest", 7) != 0 && ++seen == n)
+            return __argv[i];
     }
-    return false;
+    return "";
+}
+
+bool e2e_program_from_command_line()
+{
+    std::string program = e2e_argument(0);
+    if (program.empty())
+        return false;
+    e2e_set_program(program.c_str());
+    return true;
 }
 
 static const char X11_KEY[] = "Software\\Wine\\X11 Driver";
@@ -568,4 +580,33 @@ bool e2e_module_loaded(const E2eProcess& process, const char* name)
             return true;
     }
     return false;
+}
+
+bool e2e_matches(const std::string& text, const std::string& pattern)
+{
+    size_t at = 0;
+    for (size_t p = 0; p < pattern.size();) {
+        if (pattern[p] != '{') {
+            if (at >= text.size() || text[at] != pattern[p])
+                return false;
+            ++at;
+            ++p;
+            continue;
+        }
+        long low = 0, high = 0;
+        size_t close = pattern.find('}', p);
+        if (close == std::string::npos || sscanf(pattern.c_str() + p, "{%ld-%ld}", &low, &high) != 2)
+            return false;
+        size_t digits = at;
+        while (digits < text.size() && isdigit(static_cast<unsigned char>(text[digits])))
+            ++digits;
+        if (digits == at)
+            return false;
+        long value = strtol(text.substr(at, digits - at).c_str(), nullptr, 10);
+        if (value < low || value > high)
+            return false;
+        at = digits;
+        p = close + 1;
+    }
+    return at == text.size();
 }

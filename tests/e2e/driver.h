@@ -39,6 +39,12 @@ enum : UINT {
 // path that CTest passes ("/a/b.exe" becomes "Z:\a\b.exe") or a Windows path.
 void e2e_set_program(const char* path);
 const std::string& e2e_program();
+// A path as Wine takes it: Wine maps the Unix root to drive Z:, so the Unix
+// path that CTest passes ("/a/b") becomes "Z:\a\b"; a Windows path stays.
+std::string e2e_windows_path(std::string path);
+// The n-th argument of the process's command line that is not a GoogleTest
+// flag (0: the program), as it was given; "" when there is none.
+std::string e2e_argument(int n);
 // Takes the program from the process's command line: the first argument that
 // is not a GoogleTest flag. Returns false when there is none.
 bool e2e_program_from_command_line();
@@ -110,6 +116,9 @@ bool e2e_tray(const E2eProcess& process, UINT mouse_message);
 HWND e2e_find_window(DWORD pid, const char* class_name, const char* caption);
 HWND e2e_wait_window(DWORD pid, const char* class_name, const char* caption,
                      DWORD timeout_ms = E2E_WAIT);
+// Whether `text` is `pattern`, in which "{low-high}" stands for a decimal
+// number from low to high: the seconds of a task that ran meanwhile.
+bool e2e_matches(const std::string& text, const std::string& pattern);
 // Whether the process has a module of that file name loaded (letter case
 // ignored).
 bool e2e_module_loaded(const E2eProcess& process, const char* name);

@@ -37,24 +37,10 @@ static const char CONNECTION_ERROR[] =
 
 static const char TOOLS[] = "/KOVReport/PluginTools/";
 
-// The second argument that is not a GoogleTest flag: the plug-in, as a
-// Windows path.
+// The plug-in: the second argument that is not a GoogleTest flag.
 static std::string plugin_library()
 {
-    int seen = 0;
-    for (int i = 1; i < __argc; ++i) {
-        if (strncmp(__argv[i], "--gtest", 7) == 0 || ++seen < 2)
-            continue;
-        std::string path = __argv[i];
-        if (!path.empty() && path[0] == '/')
-            path = "Z:" + path;
-        for (char& c : path) {
-            if (c == '/')
-                c = '\\';
-        }
-        return path;
-    }
-    return "";
+    return e2e_windows_path(e2e_argument(1));
 }
 
 // A reply of the service whose marked body is `body`.
@@ -70,35 +56,6 @@ static std::string today()
     time_t now = time(nullptr);
     strftime(stamp, sizeof stamp, "%Y%m%d", localtime(&now));
     return stamp;
-}
-
-// Whether `text` is `pattern`, in which "{low-high}" stands for a decimal
-// number from low to high: the seconds of a task that ran meanwhile.
-static bool matches(const std::string& text, const std::string& pattern)
-{
-    size_t at = 0;
-    for (size_t p = 0; p < pattern.size();) {
-        if (pattern[p] != '{') {
-            if (at >= text.size() || text[at] != pattern[p])
-                return false;
-            ++at;
-            ++p;
-            continue;
-        }
-        long low = 0, high = 0;
-        size_t close = pattern.find('}', p);
-        if (close == std::string::npos || sscanf(pattern.c_str() + p, "{%ld-%ld}", &low, &high) != 2)
-            return false;
-        size_t digits = at;
-        while (digits < text.size() && isdigit(static_cast<unsigned char>(text[digits])))
-            ++digits;
-        long value = digits > at ? strtol(text.substr(at, digits - at).c_str(), nullptr, 10) : -1;
-        if (value < low || value > high)
-            return false;
-        at = digits;
-        p = close + 1;
-    }
-    return at == text.size();
 }
 
 class OnlineE2e : public E2e {
@@ -309,7 +266,7 @@ TEST_F(OnlineE2e, RestoreYesAndNo)
     ASSERT_TRUE(e2e_tick(app));
     std::string autosave = next_request();
     std::string body = autosave.substr(autosave.find("\n\n") + 2);
-    EXPECT_TRUE(matches(body, "uid=17&fct=5&date=" + today() +
+    EXPECT_TRUE(e2e_matches(body, "uid=17&fct=5&date=" + today() +
                                   "&count=3&task1=Admin&time1={120-140}&status1=1&task2=Mail&time2=60&status2=0"
                                   "&task3=Projet%20A&time3={3600-3620}&status3=0\n"))
         << body;
@@ -348,21 +305,21 @@ TEST_F(OnlineE2e, TaskEventsFollowTheService)
     // The host gives the task's time at the moment of the call, which may
     // be a second after its start.
     std::string start = next_request();
-    EXPECT_TRUE(matches(start, task_event(0, "Projet%20A", "{3600-3601}"))) << start;
+    EXPECT_TRUE(e2e_matches(start, task_event(0, "Projet%20A", "{3600-3601}"))) << start;
 
     // Stop, refused: the task runs again.
     server->queue(service("False;Pas maintenant"));
     ASSERT_TRUE(e2e_post_command(app, IDC_STOP));
     ASSERT_EQ(plugin_box("Echec lors de l'arrêt de la tâche Projet A.\nPas maintenant"), "");
     std::string stop = next_request();
-    EXPECT_TRUE(matches(stop, task_event(1, "Projet%20A", "{3600-3700}"))) << stop;
+    EXPECT_TRUE(e2e_matches(stop, task_event(1, "Projet%20A", "{3600-3700}"))) << stop;
 
     // Stop, accepted.
     server->queue(service("TRUE;ok"));
     ASSERT_TRUE(e2e_post_command(app, IDC_STOP));
     ASSERT_EQ(plugin_box("La tâche Projet A a bien été stoppée."), "");
     stop = next_request();
-    EXPECT_TRUE(matches(stop, task_event(1, "Projet%20A", "{3600-3700}"))) << stop;
+    EXPECT_TRUE(e2e_matches(stop, task_event(1, "Projet%20A", "{3600-3700}"))) << stop;
     ASSERT_TRUE(settle());
 
     // Add: the service's list in the chooser, the one chosen registered.
@@ -456,7 +413,7 @@ TEST_F(OnlineE2e, AutosaveAndReportPostTheTable)
     size_t body_at = autosave.find("\n\n");
     ASSERT_NE(body_at, std::string::npos);
     std::string body = autosave.substr(body_at + 2);
-    EXPECT_TRUE(matches(body, head + table + "\n")) << body;
+    EXPECT_TRUE(e2e_matches(body, head + table + "\n")) << body;
     EXPECT_EQ(autosave, post("plg_mgrTasks.asp", body.substr(0, body.size() - 1)));
     HWND message = e2e_wait_window(app.pid, E2E_DIALOG_CLASS, EXTERNAL_CAPTION);
     ASSERT_TRUE(message);
@@ -469,7 +426,7 @@ TEST_F(OnlineE2e, AutosaveAndReportPostTheTable)
     ASSERT_TRUE(picker);
     std::string report = next_request();
     body = report.substr(report.find("\n\n") + 2);
-    EXPECT_TRUE(matches(body, "uid=17&fct=6&date=" + today() + table + "\n")) << body;
+    EXPECT_TRUE(e2e_matches(body, "uid=17&fct=6&date=" + today() + table + "\n")) << body;
     e2e_click(picker, IDCANCEL);
     ASSERT_TRUE(e2e_wait_closed(picker));
 

@@ -42,51 +42,7 @@ using Lines = std::vector<std::string>;
 // maps to drive Z:).
 static std::string plugin_source_folder()
 {
-    int seen = 0;
-    for (int i = 1; i < __argc; ++i) {
-        if (strncmp(__argv[i], "--gtest", 7) == 0 || ++seen < 2)
-            continue;
-        std::string path = __argv[i];
-        if (!path.empty() && path[0] == '/')
-            path = "Z:" + path;
-        for (char& c : path) {
-            if (c == '/')
-                c = '\\';
-        }
-        return path;
-    }
-    return "";
-}
-
-// Whether `line` is `pattern`, in which "{low-high}" stands for a decimal
-// number from low to high: the seconds of a task that ran meanwhile.
-static bool line_matches(const std::string& line, const std::string& pattern)
-{
-    size_t at = 0;
-    for (size_t p = 0; p < pattern.size();) {
-        if (pattern[p] != '{') {
-            if (at >= line.size() || line[at] != pattern[p])
-                return false;
-            ++at;
-            ++p;
-            continue;
-        }
-        long low = 0, high = 0;
-        size_t close = pattern.find('}', p);
-        if (close == std::string::npos || sscanf(pattern.c_str() + p, "{%ld-%ld}", &low, &high) != 2)
-            return false;
-        size_t digits = at;
-        while (digits < line.size() && isdigit(static_cast<unsigned char>(line[digits])))
-            ++digits;
-        if (digits == at)
-            return false;
-        long value = strtol(line.substr(at, digits - at).c_str(), nullptr, 10);
-        if (value < low || value > high)
-            return false;
-        at = digits;
-        p = close + 1;
-    }
-    return at == line.size();
+    return e2e_windows_path(e2e_argument(1));
 }
 
 // The seconds of a task that had `base` seconds when it was started at or
@@ -166,7 +122,7 @@ protected:
     }
 
     // Checks the lines the plug-in logged since the previous check against
-    // `expected` (patterns of line_matches). Waits, bounded, until there are
+    // `expected` (patterns of e2e_matches). Waits, bounded, until there are
     // as many: the last call may be on its way.
     void expect_log(const Lines& expected, const std::string& step)
     {
@@ -176,7 +132,7 @@ protected:
         seen = all.size();
         bool same = fresh.size() == expected.size();
         for (size_t i = 0; same && i < fresh.size(); ++i)
-            same = line_matches(fresh[i], expected[i]);
+            same = e2e_matches(fresh[i], expected[i]);
         EXPECT_TRUE(same) << step << ": the plug-in logged" << joined(fresh) << "\n  expected"
                           << joined(expected);
     }

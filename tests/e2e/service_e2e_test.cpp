@@ -22,28 +22,6 @@ static const char RESTORE_QUESTION[] =
     "Désirez-vous restaurez la liste des tâches obtenue\nà partir des informations de la base de données ?";
 static const char QUIT_QUESTION[] = "Êtes-vous sûr de vouloir quitter ?";
 
-// The n-th argument that is not a GoogleTest flag (0: the program).
-static std::string argument(int n)
-{
-    int seen = -1;
-    for (int i = 1; i < __argc; ++i) {
-        if (strncmp(__argv[i], "--gtest", 7) == 0 || ++seen < n)
-            continue;
-        return __argv[i];
-    }
-    return "";
-}
-
-static std::string windows_path(std::string path)
-{
-    if (!path.empty() && path[0] == '/')
-        path = "Z:" + path;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 class ServiceE2e : public E2e {
 protected:
     void SetUp() override
@@ -51,13 +29,13 @@ protected:
         E2e::SetUp();
         if (HasFatalFailure())
             return;
-        ASSERT_FALSE(argument(2).empty()) << "usage: service_e2e_tests <ZentrikWin.exe> <vorn_KovReport.dll> <port>";
-        fs::copy_file(windows_path(argument(1)), dir.path / "vorn_KovReport.dll",
+        ASSERT_FALSE(e2e_argument(2).empty()) << "usage: service_e2e_tests <ZentrikWin.exe> <vorn_KovReport.dll> <port>";
+        fs::copy_file(e2e_windows_path(e2e_argument(1)), dir.path / "vorn_KovReport.dll",
                       fs::copy_options::overwrite_existing);
         write_bytes(dir.file("vorn_KovReport.ini"),
                     "[GENERAL_CONFIGURATION]\r\nDEBUG_dispWelcome=0\r\nDEBUG_dispAddSuccess=0\r\n"
                     "DEBUG_dispStartSuccess=0\r\nDEBUG_dispStopSuccess=0\r\n"
-                    "[WEBSERVICE]\r\nHTTPHost=127.0.0.1\r\nHTTPPort=" + argument(2) + "\r\n");
+                    "[WEBSERVICE]\r\nHTTPHost=127.0.0.1\r\nHTTPPort=" + e2e_argument(2) + "\r\n");
     }
 
     // Starts the program with the plug-in and logs on as marie; answers the
