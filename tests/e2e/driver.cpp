@@ -610,3 +610,14 @@ bool e2e_matches(const std::string& text, const std::string& pattern)
     }
     return at == text.size();
 }
+
+bool e2e_settle_by_tray(const E2eProcess& process)
+{
+    if (!e2e_tray(process, WM_LBUTTONUP))
+        return false;
+    HWND menu = e2e_wait_window(process.pid, E2E_MENU_CLASS, nullptr);
+    if (!menu)
+        return false;
+    e2e_keys(menu, {VK_ESCAPE});
+    return e2e_poll([&] { return !e2e_find_window(process.pid, E2E_MENU_CLASS, nullptr); });
+}

@@ -108,6 +108,10 @@ bool e2e_post_command(const E2eProcess& process, UINT id);
 // nothing and, unlike the about box, leaves the busy flag of a task manager
 // or a question that is up alone. Returns false when the dialog did not come.
 bool e2e_settle(const E2eProcess& process);
+// The same wait without the add-task dialog, which a plug-in would hear of:
+// a tray menu that a posted click opens comes up only in the main loop;
+// Escape closes it, choosing nothing. Not while the program is busy.
+bool e2e_settle_by_tray(const E2eProcess& process);
 // A mouse event on the tray icon (WM_LBUTTONUP, WM_LBUTTONDBLCLK, ...), posted.
 bool e2e_tray(const E2eProcess& process, UINT mouse_message);
 

@@ -159,18 +159,7 @@ protected:
         EXPECT_EQ(next_request(), get("plg_getTasks.asp", "uid=17&date=" + today()));
     }
 
-    // Waits until the program is back in its main loop (a tray menu opens
-    // and closes).
-    bool settle() const
-    {
-        if (!e2e_tray(app, WM_LBUTTONUP))
-            return false;
-        HWND menu = e2e_wait_window(app.pid, E2E_MENU_CLASS, nullptr);
-        if (!menu)
-            return false;
-        e2e_keys(menu, {VK_ESCAPE});
-        return e2e_poll([&] { return !e2e_find_window(app.pid, E2E_MENU_CLASS, nullptr); });
-    }
+    bool settle() const { return e2e_settle_by_tray(app); }
 
     // Quits through the tray command; `goodbye` is the plug-in's last box,
     // or "" when its settings turn it off.

@@ -162,20 +162,7 @@ protected:
         return e2e_wait_closed(box);
     }
 
-    // Waits until the program is back in its main loop: a tray menu that a
-    // posted click opens comes up only there; Escape closes it, choosing
-    // nothing. (The driver's e2e_settle opens the add-task dialog, which the
-    // plug-in would hear of.) Not while the program is busy.
-    bool settle() const
-    {
-        if (!e2e_tray(app, WM_LBUTTONUP))
-            return false;
-        HWND menu = e2e_wait_window(app.pid, E2E_MENU_CLASS, nullptr);
-        if (!menu)
-            return false;
-        e2e_keys(menu, {VK_ESCAPE});
-        return e2e_poll([&] { return !e2e_find_window(app.pid, E2E_MENU_CLASS, nullptr); });
-    }
+    bool settle() const { return e2e_settle_by_tray(app); }
 
     void quit(int* code)
     {
